@@ -1,0 +1,24 @@
+#pragma once
+// Ending the process from any thread. The first end wins; a thread that tries
+// to end the process after it waits for the end. The process ends with _exit:
+// other threads keep running until then, so no destructor may run under them.
+// A frame write to standard output that has begun is allowed to complete.
+#include <string_view>
+
+namespace process {
+
+// Ends the process with `code`.
+[[noreturn]] void end(int code);
+
+// Writes `line` (a complete event line) on standard error, then ends with `code`.
+[[noreturn]] void endWithLine(std::string_view line, int code);
+
+// True once some thread has begun to end the process.
+bool ending();
+
+// Brackets a write to standard output. beginOutput is false once the process
+// is ending; the caller must then not write.
+bool beginOutput();
+void endOutput();
+
+}  // namespace process

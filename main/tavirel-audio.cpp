@@ -1,0 +1,21 @@
+// Entry point: prepare the standard streams, keep the arguments, dispatch.
+#include <csignal>
+#include <cstdio>
+
+#include "main/args.h"
+#include "main/commands.h"
+#include "main/events.h"
+#include "midi/midi_output.h"
+
+int main(int argc, char** argv) {
+  std::setvbuf(stderr, nullptr, _IONBF, 0);
+  // A write to a pipe whose reader has gone then fails instead of killing us.
+  std::signal(SIGPIPE, SIG_IGN);
+  midiClient = 0;
+  midiPort = 0;
+  args.assign(argv, argv + argc);
+
+  if (args.size() < 2 || args[1] == "list") listCommand();
+  if (args[1] == "run") runCommand();
+  fail(usageLine, 2);
+}

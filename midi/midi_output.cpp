@@ -1,0 +1,4 @@
+#include "midi/midi_output.h"
+
+MIDIClientRef midiClient = 0;
+MIDIPortRef midiPort = 0;

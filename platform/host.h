@@ -1,0 +1,25 @@
+#pragma once
+// Host services that macOS offers only through Objective-C (authorisation, the
+// main run loop). Each platform implements these few plain functions.
+#include <functional>
+
+namespace host {
+
+// Microphone authorisation, in the platform's values.
+enum Authorization : int { notDetermined = 0, restricted = 1, denied = 2, authorized = 3 };
+
+Authorization microphoneAuthorization();
+
+// Asks the user; `answer` runs once, on a thread of the platform's choosing.
+void requestMicrophoneAccess(void (*answer)(bool granted, void* context), void* context);
+
+// Runs `task` on the main thread, after the tasks handed over before it.
+void onMain(std::function<void()> task);
+
+// Runs `tick` on the main thread every `seconds`, the first time `seconds` from now.
+void everyInterval(double seconds, std::function<void()> tick);
+
+// Serves the main thread's tasks and timers until the process ends.
+[[noreturn]] void runMainLoop();
+
+}  // namespace host
