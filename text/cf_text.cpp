@@ -1,7 +1,17 @@
-// Stand-in.
 #include "text/cf_text.h"
 
+#include <vector>
+
 std::string takeText(CFStringRef string) {
-  if (string != nullptr) CFRelease(string);
-  return "";
+  if (string == nullptr) return "";
+  std::string text;
+  CFIndex length = CFStringGetLength(string);
+  CFIndex capacity = CFStringGetMaximumSizeForEncoding(length, kCFStringEncodingUTF8);
+  if (capacity >= 0) {
+    std::vector<char> buffer(static_cast<std::size_t>(capacity) + 1, '\0');
+    if (CFStringGetCString(string, buffer.data(), static_cast<CFIndex>(buffer.size()), kCFStringEncodingUTF8))
+      text = buffer.data();
+  }
+  CFRelease(string);
+  return text;
 }

@@ -93,6 +93,7 @@ World fromJson(const nlohmann::json& scenario) {
   if (auto devices = scenario.find("devices"); devices != scenario.end())
     for (auto& device : *devices) world.devices.push_back(deviceFrom(device));
   read(scenario, "deviceListFails", world.deviceListFails);
+  read(scenario, "deviceListShortReads", world.deviceListShortReads);
   read(scenario, "speed", world.speed);
   if (auto unit = scenario.find("unit"); unit != scenario.end()) {
     read(*unit, "missing", world.unit.missing);

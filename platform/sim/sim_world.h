@@ -61,6 +61,10 @@ struct Device {
   std::optional<double> audioStopsAtMs;  // after this many ms of capture, no more callbacks
   OSStatus renderStatus = 0;             // non-zero: every render fails with it
   std::optional<double> renderFailsAtMs;  // ... only from this time of capture on
+
+  // Filled in by the simulation: an accepted rate request on its way.
+  std::optional<double> pendingRate;
+  double pendingAtMs = 0;
 };
 
 struct AudioUnitFaults {
@@ -98,6 +102,7 @@ struct Midi {
 struct World {
   std::vector<Device> devices;
   bool deviceListFails = false;
+  bool deviceListShortReads = false;  // the list's data read returns one id fewer than announced
   AudioUnitFaults unit;
   Authorization authorization;
   Midi midi;
