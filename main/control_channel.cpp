@@ -1,13 +1,68 @@
-// Stand-in: ends the process at end of input.
 #include "main/control_channel.h"
 
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "main/control_line.h"
+#include "main/line_splitter.h"
 #include "main/process_end.h"
+#include "midi/midi_output.h"
+#include "platform/host.h"
+
+namespace {
+// A command line is a few hundred bytes; a longer one is dropped rather than
+// letting a parent that never sends a line feed fill our memory.
+constexpr std::size_t maxLineBytes = 64 * 1024;
+
+// MIDI tasks the main thread has finished, to tell a busy main thread from a stuck one.
+std::atomic<std::uint64_t> midiTasksDone{0};
+
+// Hands the line's MIDI message to the main thread; false when it asks to quit.
+bool handle(std::string_view line) {
+  auto command = parseControlLine(line);
+  if (!command) return true;
+  if (command->midi)
+    host::onMain([bytes = std::move(*command->midi), dest = std::move(command->dest)] {
+      sendMidi(bytes, dest);
+      midiTasksDone.fetch_add(1, std::memory_order_relaxed);
+    });
+  return !command->quit;
+}
+
+// MIDI messages handed over before the end still go out: the end follows them
+// on the main thread. Should the main thread stop getting through them (a MIDI
+// service that never answers), the end comes from here after a while.
+[[noreturn]] void endAfterHandedOverTasks() {
+  host::onMain([] { process::end(0); });
+  auto seen = midiTasksDone.load(std::memory_order_relaxed);
+  for (;;) {
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    auto done = midiTasksDone.load(std::memory_order_relaxed);
+    if (done == seen) process::end(0);
+    seen = done;
+  }
+}
+}  // namespace
 
 void controlChannelReader() {
-  char buffer[4096];
-  while (read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
+  LineSplitter lines(maxLineBytes);
+  std::vector<char> buffer(64 * 1024);
+  bool quit = false;
+  for (;;) {
+    ssize_t got = read(STDIN_FILENO, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // end of input, or an input that cannot be read any more
+    lines.feed({buffer.data(), static_cast<std::size_t>(got)}, [&quit](std::string_view line) {
+      if (!quit) quit = !handle(line);
+    });
+    if (quit) endAfterHandedOverTasks();
   }
-  process::end(0);
+  if (auto last = lines.finish()) handle(*last);
+  endAfterHandedOverTasks();
 }

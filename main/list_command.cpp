@@ -1,14 +1,73 @@
+// `list`: the input devices and the MIDI destinations as one JSON document.
 #include <unistd.h>
 
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "device/device_catalogue.h"
 #include "main/commands.h"
-#include "main/events.h"
 #include "main/process_end.h"
 #include "main/write_all.h"
+#include "midi/midi_output.h"
+
+namespace {
+// Shared with the MIDI lookup, which may still be writing after the deadline.
+struct MidiLookup {
+  std::mutex lock;
+  std::condition_variable finished;
+  bool done = false;
+  std::vector<std::string> names;
+};
+
+// JSON has no NaN or infinity, and a null rate would read as a missing value:
+// a rate the device reports as such is shown as 0 (unknown), and dropped from
+// the list of available rates.
+nlohmann::json recordJson(DeviceRecord record) {
+  if (!std::isfinite(record.rate)) record.rate = 0;
+  std::erase_if(record.rates, [](double rate) { return !std::isfinite(rate); });
+  return toJson(record);
+}
+}  // namespace
 
 void listCommand() {
-  nlohmann::json document = {{"inputs", nlohmann::json::array()}, {"midi", nlohmann::json::array()}};
-  auto text = document.dump(2);
-  writeAll(STDOUT_FILENO, text.data(), text.size());
-  writeAll(STDOUT_FILENO, "\n", 1);
+  auto lookup = std::make_shared<MidiLookup>();
+  std::thread([lookup] {
+    auto names = midiDestinations();
+    {
+      std::lock_guard guard(lookup->lock);
+      lookup->names = std::move(names);
+      lookup->done = true;
+    }
+    lookup->finished.notify_all();
+  }).detach();
+
+  auto inputs = nlohmann::json::array();
+  for (auto& record : inputDevices()) inputs.push_back(recordJson(record));
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(2.0);
+
+  nlohmann::json document = {{"inputs", std::move(inputs)}};
+  {
+    std::unique_lock guard(lookup->lock);
+    lookup->finished.wait_until(guard, deadline, [&] { return lookup->done; });
+    if (lookup->done) {
+      document["midi"] = lookup->names;
+    } else {
+      document["midi"] = nlohmann::json::array();
+      document["midiError"] = "MIDI server not responding";
+    }
+  }
+
+  // Names come from other programs; bytes that are not UTF-8 become U+FFFD
+  // rather than losing the whole document.
+  auto text = document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  if (process::beginOutput()) {
+    writeAll(STDOUT_FILENO, text.data(), text.size());
+    writeAll(STDOUT_FILENO, "\n", 1);
+    process::endOutput();
+  }
   process::end(0);
 }

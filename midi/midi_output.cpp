@@ -1,8 +1,90 @@
-// Stand-in.
 #include "midi/midi_output.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <optional>
+
+#include "main/events.h"
+#include "midi/destination_match.h"
 
 MIDIClientRef midiClient = 0;
 MIDIPortRef midiPort = 0;
 
-std::vector<std::string> midiDestinations() { return {}; }
-void sendMidi(const std::vector<std::uint8_t>&, const std::string&) {}
+namespace {
+CFStringRef makeString(const char* text) {
+  return CFStringCreateWithCString(kCFAllocatorDefault, text, kCFStringEncodingUTF8);
+}
+
+// The text of a string reference we own, which is released; nothing for null
+// or for text that cannot be had as UTF-8.
+std::optional<std::string> takeName(CFStringRef string) {
+  if (string == nullptr) return std::nullopt;
+  CFIndex size = CFStringGetMaximumSizeForEncoding(CFStringGetLength(string), kCFStringEncodingUTF8) + 1;
+  std::string text(static_cast<std::size_t>(std::max<CFIndex>(size, 1)), '\0');
+  bool copied = CFStringGetCString(string, text.data(), static_cast<CFIndex>(text.size()), kCFStringEncodingUTF8);
+  CFRelease(string);
+  if (!copied) return std::nullopt;
+  text.resize(text.find('\0'));
+  return text;
+}
+
+// The client and its port are made once; whichever failed is tried again on
+// the next send.
+void makeClientAndPort() {
+  if (midiClient == 0) {
+    CFStringRef name = makeString("Tavirel");
+    MIDIClientCreate(name, nullptr, nullptr, &midiClient);
+    if (name != nullptr) CFRelease(name);
+  }
+  if (midiClient != 0 && midiPort == 0) {
+    CFStringRef name = makeString("Tavirel Out");
+    MIDIOutputPortCreate(midiClient, name, &midiPort);
+    if (name != nullptr) CFRelease(name);
+  }
+}
+
+// Sends the whole message as one packet; a text saying why when it did not go out.
+std::optional<std::string> deliver(const std::vector<std::uint8_t>& message, MIDIEndpointRef endpoint,
+                                   const std::string& name) {
+  // Room for the list and packet headers and every byte, so that no length is
+  // cut short here: the platform's packet limit alone decides.
+  ByteCount needed = offsetof(MIDIPacketList, packet) + offsetof(MIDIPacket, data) + message.size();
+  ByteCount size = std::max<ByteCount>(1024, needed);
+  std::vector<std::uint32_t> storage((size + 3) / 4);  // packet lists are 4-byte aligned
+  auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
+  MIDIPacket* packet = MIDIPacketListInit(list);
+  if (MIDIPacketListAdd(list, size, packet, 0, message.size(), message.data()) == nullptr)
+    return "MIDI message of " + std::to_string(message.size()) + " bytes does not fit one packet; not sent to " + name;
+  OSStatus result = MIDISend(midiPort, endpoint, list);
+  if (result != 0) return "MIDI send to " + name + " failed (" + std::to_string(result) + ")";
+  return std::nullopt;
+}
+}  // namespace
+
+std::vector<std::string> midiDestinations() {
+  ItemCount count = MIDIGetNumberOfDestinations();
+  std::vector<std::string> names;
+  names.reserve(count);
+  for (ItemCount i = 0; i < count; ++i) {
+    CFStringRef name = nullptr;
+    MIDIObjectGetStringProperty(MIDIGetDestination(i), kMIDIPropertyDisplayName, &name);
+    names.push_back(takeName(name).value_or("Destination " + std::to_string(i + 1)));
+  }
+  return names;
+}
+
+void sendMidi(const std::vector<std::uint8_t>& message, const std::string& dest) {
+  makeClientAndPort();
+  auto names = midiDestinations();
+  auto found = matchDestination(names, dest);
+  if (!found) {
+    status({{"event", "midi-error"}, {"msg", "MIDI destination not found: " + dest}});
+    return;
+  }
+  const std::string& name = names[*found];
+  if (auto failure = deliver(message, MIDIGetDestination(*found), name)) {
+    status({{"event", "midi-error"}, {"msg", *failure}});
+    return;
+  }
+  status({{"event", "midi-sent"}, {"dest", name}, {"bytes", message}});
+}

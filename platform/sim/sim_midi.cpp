@@ -1,18 +1,108 @@
-// Core MIDI's contract in the simulation. (Stand-in.)
-#include "platform/api/core_midi.h"
+// Core MIDI's contract in the simulation: the scenario's destinations, a
+// listing that may never return, send and client failures, and a record of
+// every packet sent.
+#include <chrono>
+#include <thread>
 
-ItemCount MIDIGetNumberOfDestinations() { return 0; }
-MIDIEndpointRef MIDIGetDestination(ItemCount) { return 0; }
-OSStatus MIDIObjectGetStringProperty(MIDIObjectRef, CFStringRef, CFStringRef* str) {
-  *str = nullptr;
-  return -1;
+#include "platform/api/core_midi.h"
+#include "platform/sim/sim_world.h"
+
+namespace {
+// Core MIDI's own status values for the faults the simulation can meet.
+constexpr OSStatus invalidClient = -10830;
+constexpr OSStatus invalidPort = -10831;
+constexpr OSStatus unknownEndpoint = -10834;
+constexpr OSStatus unknownProperty = -10835;
+
+// Handles are small numbers with a tag in the high bits, so that a client,
+// a port and an endpoint are never mistaken for one another.
+constexpr UInt32 clientTag = 0x100000, portTag = 0x200000, endpointTag = 0x300000;
+
+std::string textOf(CFStringRef string) {
+  if (string == nullptr) return "";
+  std::string text(static_cast<std::size_t>(CFStringGetMaximumSizeForEncoding(CFStringGetLength(string),
+                                                                               kCFStringEncodingUTF8)) + 1, '\0');
+  if (!CFStringGetCString(string, text.data(), static_cast<CFIndex>(text.size()), kCFStringEncodingUTF8)) return "";
+  text.resize(text.find('\0'));
+  return text;
 }
-OSStatus MIDIClientCreate(CFStringRef, MIDINotifyProc, void*, MIDIClientRef* outClient) {
-  *outClient = 0;
-  return -1;
+
+// The destination index of an endpoint, if it names one of the world's destinations.
+std::optional<std::size_t> destinationIndex(const sim::World& world, MIDIEndpointRef endpoint) {
+  if ((endpoint & 0xF00000) != endpointTag) return std::nullopt;
+  std::size_t index = endpoint & 0xFFFFF;
+  if (index >= world.midi.destinations.size()) return std::nullopt;
+  return index;
 }
-OSStatus MIDIOutputPortCreate(MIDIClientRef, CFStringRef, MIDIPortRef* outPort) {
-  *outPort = 0;
-  return -1;
+}  // namespace
+
+ItemCount MIDIGetNumberOfDestinations() {
+  auto& world = sim::world();
+  bool hangs;
+  ItemCount count;
+  {
+    std::lock_guard guard(sim::worldLock());
+    hangs = world.midi.listingHangs;
+    count = world.midi.destinations.size();
+  }
+  while (hangs) std::this_thread::sleep_for(std::chrono::hours(1));
+  return count;
 }
-OSStatus MIDISend(MIDIPortRef, MIDIEndpointRef, const MIDIPacketList*) { return -1; }
+
+MIDIEndpointRef MIDIGetDestination(ItemCount destIndex0) {
+  auto& world = sim::world();
+  std::lock_guard guard(sim::worldLock());
+  if (destIndex0 >= world.midi.destinations.size()) return 0;
+  return endpointTag | static_cast<UInt32>(destIndex0);
+}
+
+OSStatus MIDIObjectGetStringProperty(MIDIObjectRef obj, CFStringRef propertyID, CFStringRef* str) {
+  auto& world = sim::world();
+  std::lock_guard guard(sim::worldLock());
+  auto index = destinationIndex(world, obj);
+  if (!index) return unknownEndpoint;
+  auto& name = world.midi.destinations[*index].name;
+  if (propertyID != kMIDIPropertyDisplayName || !name) return unknownProperty;
+  *str = CFStringCreateWithCString(kCFAllocatorDefault, name->c_str(), kCFStringEncodingUTF8);
+  return 0;
+}
+
+OSStatus MIDIClientCreate(CFStringRef name, MIDINotifyProc, void*, MIDIClientRef* outClient) {
+  auto& world = sim::world();
+  std::lock_guard guard(sim::worldLock());
+  if (world.midi.clientStatus != 0) return world.midi.clientStatus;
+  world.clientsCreated += 1;
+  world.clientName = textOf(name);
+  *outClient = clientTag | static_cast<UInt32>(world.clientsCreated);
+  return 0;
+}
+
+OSStatus MIDIOutputPortCreate(MIDIClientRef client, CFStringRef portName, MIDIPortRef* outPort) {
+  auto& world = sim::world();
+  std::lock_guard guard(sim::worldLock());
+  if ((client & 0xF00000) != clientTag || (client & 0xFFFFF) == 0 ||
+      static_cast<int>(client & 0xFFFFF) > world.clientsCreated)
+    return invalidClient;
+  world.portsCreated += 1;
+  world.portName = textOf(portName);
+  *outPort = portTag | static_cast<UInt32>(world.portsCreated);
+  return 0;
+}
+
+OSStatus MIDISend(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* pktlist) {
+  auto& world = sim::world();
+  std::lock_guard guard(sim::worldLock());
+  if ((port & 0xF00000) != portTag || (port & 0xFFFFF) == 0 || static_cast<int>(port & 0xFFFFF) > world.portsCreated)
+    return invalidPort;
+  auto index = destinationIndex(world, dest);
+  if (!index) return unknownEndpoint;
+  if (world.midi.sendStatus != 0) return world.midi.sendStatus;
+  // Packets lie back to back, each starting on a 4-byte boundary.
+  auto* packet = &pktlist->packet[0];
+  for (UInt32 i = 0; i < pktlist->numPackets; ++i) {
+    world.sent.push_back({*index, std::vector<Byte>(packet->data, packet->data + packet->length)});
+    auto next = (reinterpret_cast<std::uintptr_t>(packet->data) + packet->length + 3) & ~std::uintptr_t{3};
+    packet = reinterpret_cast<const MIDIPacket*>(next);
+  }
+  return 0;
+}

@@ -112,6 +112,7 @@ struct World {
   std::vector<SentMessage> sent;
   int clientsCreated = 0;
   int portsCreated = 0;
+  std::string clientName, portName;  // as last created
 };
 
 // Replaces the world and restarts the simulation clock.
