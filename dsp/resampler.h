@@ -1,21 +1,33 @@
 #pragma once
 // One channel of device audio to 16 kHz signed 16-bit samples: two low-pass
-// sections at 7 kHz, then linear interpolation at a fixed step.
+// sections at 7 kHz, then linear interpolation at a fixed step. Everything is
+// double precision until the final conversion, and every product and sum is
+// rounded on its own, so the output is the same on every build, and the same
+// however the input is cut into blocks.
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "dsp/biquad.h"
 
+// A rate a resampler can be built for: finite and above 0. Callers check this
+// before building one: at 0 or below the interpolation step would never
+// advance. A resampler built with a refused rate anyway produces nothing at
+// all, so a mistake shows as silence, never as a hang.
+bool validResamplerRate(double rate);
+
 class Resampler {
  public:
-  // `rate` must be finite and above 0 (see validResamplerRate).
   explicit Resampler(double rate);
   Resampler(const Resampler&) = delete;
   Resampler& operator=(const Resampler&) = delete;
   Resampler(Resampler&&) = default;
   Resampler& operator=(Resampler&&) = default;
 
-  // Appends the 16 kHz samples for `count` input samples to `into`.
+  // Appends the 16 kHz samples for `count` input samples to `into`. `into`
+  // only grows; keep it between calls and no call allocates once it is big
+  // enough.
   void process(const float* samples, std::int64_t count, std::vector<std::int16_t>& into);
 
   Biquad f1, f2;
@@ -25,8 +37,16 @@ class Resampler {
   bool passthrough;
 };
 
-// A rate a resampler can be built for: finite and above 0.
-bool validResamplerRate(double rate);
+// Feeds channel i's `frames` samples at blocks + i × frames to resamplers[i],
+// appending to into[i]. The output is exactly what process would give channel
+// by channel; resamplers at the same point of the same rate (every channel of
+// one capture) run side by side, which hides the latency of the filters.
+void processChannels(std::span<Resampler> resamplers, const float* blocks, std::size_t frames,
+                     std::span<std::vector<std::int16_t>> into);
 
 // v × 32767, clamped to the 16-bit range (NaN to the top), truncated toward zero.
-std::int16_t toSample16(double v);
+inline std::int16_t toSample16(double v) {
+  double s = v * 32767.0;
+  double c = s < 32767.0 ? (s < -32768.0 ? -32768.0 : s) : 32767.0;
+  return static_cast<std::int16_t>(c);
+}

@@ -1,0 +1,67 @@
+#include "capture/frame_output.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+
+#include "main/process_end.h"
+#include "main/write_all.h"
+
+namespace frames {
+namespace {
+
+void putU32(std::uint8_t* at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+void putSamples(std::uint8_t* at, const std::int16_t* samples, std::size_t count) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(at, samples, count * 2);
+  } else {
+    for (std::size_t i = 0; i < count; ++i) {
+      auto bits = static_cast<std::uint16_t>(samples[i]);
+      at[2 * i] = static_cast<std::uint8_t>(bits);
+      at[2 * i + 1] = static_cast<std::uint8_t>(bits >> 8);
+    }
+  }
+}
+
+}  // namespace
+
+void resampleBlock(std::vector<Resampler>& resamplers, std::vector<std::vector<std::int16_t>>& pending,
+                   const float* blocks, std::size_t count) {
+  processChannels(resamplers, blocks, count, pending);
+}
+
+bool takeFrame(std::vector<std::vector<std::int16_t>>& pending, std::vector<std::uint8_t>& frame) {
+  if (pending.empty() || pending.size() > maxChannels) return false;
+  std::size_t n = pending[0].size();
+  for (auto& buffer : pending) n = std::min(n, buffer.size());
+  if (n < minSamples) return false;
+  n = std::min<std::size_t>(n, std::numeric_limits<std::uint32_t>::max());
+
+  frame.resize(headerBytes + 2 * n * pending.size());
+  std::uint8_t* at = frame.data();
+  std::memcpy(at, "TVA1", 4);
+  at[4] = static_cast<std::uint8_t>(pending.size());
+  putU32(at + 5, static_cast<std::uint32_t>(n));
+  at += headerBytes;
+  for (auto& buffer : pending) {
+    putSamples(at, buffer.data(), n);
+    at += 2 * n;
+    // Moved down in place: the buffer keeps its storage for the next blocks.
+    buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n));
+  }
+  return true;
+}
+
+void writeFrame(int fd, std::span<const std::uint8_t> frame) {
+  // Once the process is ending nothing more may be written.
+  if (!process::beginOutput()) return;
+  bool written = writeAll(fd, frame.data(), frame.size());
+  process::endOutput();
+  if (!written) process::end(0);
+}
+
+}  // namespace frames

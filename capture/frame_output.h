@@ -1,0 +1,40 @@
+#pragma once
+// The device-free half of the capture: picked channels through their
+// resamplers into pending 16 kHz buffers, and "TVA1" frames out of them.
+//
+// A frame: the magic "TVA1", the channel count C (one byte), the sample count
+// N (unsigned 32-bit), then N signed 16-bit samples of each channel in turn,
+// channels in pick order. Every multi-byte field is little-endian.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "dsp/resampler.h"
+
+namespace frames {
+
+constexpr std::size_t headerBytes = 9;
+// 50 ms at 16 kHz: no frame is written with fewer samples per channel.
+constexpr std::size_t minSamples = 800;
+// The channel count is one byte.
+constexpr std::size_t maxChannels = 255;
+
+// Resamples one block, channel i's `count` samples at blocks + i × count, into
+// pending[i].
+void resampleBlock(std::vector<Resampler>& resamplers, std::vector<std::vector<std::int16_t>>& pending,
+                   const float* blocks, std::size_t count);
+
+// When every pending buffer holds at least 800 samples, builds one frame of
+// the smallest count N into `frame` (reusing its storage), removes those N
+// samples from the front of each buffer and returns true. Otherwise leaves
+// everything as it is and returns false. Takes 1 to 255 buffers; more cannot
+// be framed and are refused by the run command before capture starts.
+bool takeFrame(std::vector<std::vector<std::int16_t>>& pending, std::vector<std::uint8_t>& frame);
+
+// Writes one frame in one write, bracketed against the end of the process. A
+// failed write means the reader has gone: the process ends with 0 and
+// nothing on standard error.
+void writeFrame(int fd, std::span<const std::uint8_t> frame);
+
+}  // namespace frames

@@ -1,0 +1,55 @@
+#include "tools/tva1/stream_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "capture/frame_output.h"
+#include "tools/tva1/read_input.h"
+
+namespace tva1 {
+
+bool StreamReader::fail(const std::string& what) {
+  error_ = "frame " + std::to_string(frames_ + 1) + " at byte " + std::to_string(offset_) + ": " + what;
+  return false;
+}
+
+bool StreamReader::next(Frame& frame) {
+  if (!error_.empty()) return false;
+  unsigned char header[frames::headerBytes];
+  std::size_t got = readFully(fd_, header, sizeof header);
+  if (got == 0) return false;
+  if (got < sizeof header) return fail("truncated header (" + std::to_string(got) + " of 9 bytes)");
+  if (std::memcmp(header, "TVA1", 4) != 0) return fail("bad magic, not \"TVA1\"");
+  std::size_t channels = header[4];
+  std::uint32_t samples = std::uint32_t(header[5]) | std::uint32_t(header[6]) << 8 |
+                          std::uint32_t(header[7]) << 16 | std::uint32_t(header[8]) << 24;
+  if (channels == 0) return fail("zero channels");
+  if (channels_ != 0 && channels != channels_)
+    return fail("channel count changed from " + std::to_string(channels_) + " to " + std::to_string(channels));
+  if (samples < frames::minSamples) return fail(std::to_string(samples) + " samples per channel, below 800");
+
+  // Read in slices so that a count the input does not back up costs no more
+  // memory than the input itself.
+  const std::uint64_t want = std::uint64_t(samples) * channels * 2;
+  bytes_.clear();
+  while (bytes_.size() < want) {
+    std::size_t slice = static_cast<std::size_t>(std::min<std::uint64_t>(want - bytes_.size(), 1 << 20));
+    std::size_t had = bytes_.size();
+    bytes_.resize(had + slice);
+    std::size_t read = readFully(fd_, bytes_.data() + had, slice);
+    if (read < slice)
+      return fail("truncated: " + std::to_string(had + read) + " of " + std::to_string(want) + " sample bytes");
+  }
+
+  frame.channels = channels;
+  frame.samples = samples;
+  frame.planar.resize(std::size_t(samples) * channels);
+  for (std::size_t i = 0; i < frame.planar.size(); ++i)
+    frame.planar[i] = static_cast<std::int16_t>(std::uint16_t(bytes_[2 * i]) | std::uint16_t(bytes_[2 * i + 1]) << 8);
+  channels_ = channels;
+  offset_ += frames::headerBytes + want;
+  ++frames_;
+  return true;
+}
+
+}  // namespace tva1

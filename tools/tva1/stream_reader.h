@@ -1,0 +1,36 @@
+#pragma once
+// Reads a "TVA1" frame stream and checks each frame as it comes.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tva1 {
+
+struct Frame {
+  std::size_t channels = 0;
+  std::size_t samples = 0;            // per channel
+  std::vector<std::int16_t> planar;   // channel c's samples at c × samples
+};
+
+class StreamReader {
+ public:
+  explicit StreamReader(int fd) : fd_(fd) {}
+
+  // The next valid frame; false at the end of the stream or at the first
+  // malformed frame (then error() says what is wrong).
+  bool next(Frame& frame);
+  const std::string& error() const { return error_; }
+  std::size_t framesRead() const { return frames_; }
+
+ private:
+  bool fail(const std::string& what);
+
+  int fd_;
+  std::size_t frames_ = 0;
+  std::uint64_t offset_ = 0;  // of the frame being read
+  std::size_t channels_ = 0;  // of the first frame
+  std::string error_;
+  std::vector<unsigned char> bytes_;
+};
+
+}  // namespace tva1
