@@ -1,0 +1,243 @@
+// The tva1 tool: encode writes the capture's stream, wav and info read it
+// back, and every bad input is one line on standard error with exit 2.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "tests/support/process_runner.h"
+
+using namespace testing_support;
+
+namespace {
+
+std::string floats(const std::vector<float>& samples) {
+  std::string bytes(samples.size() * 4, '\0');
+  std::memcpy(bytes.data(), samples.data(), bytes.size());  // the test hosts are little-endian
+  return bytes;
+}
+
+std::string frame(std::size_t channels, const std::vector<std::int16_t>& planar) {
+  std::size_t n = planar.size() / channels;
+  std::string bytes = "TVA1";
+  bytes += static_cast<char>(channels);
+  for (int i = 0; i < 4; ++i) bytes += static_cast<char>(n >> (8 * i));
+  for (auto s : planar) {
+    bytes += static_cast<char>(s & 0xFF);
+    bytes += static_cast<char>((s >> 8) & 0xFF);
+  }
+  return bytes;
+}
+
+std::vector<std::int16_t> constant(std::size_t n, std::int16_t value) { return std::vector<std::int16_t>(n, value); }
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::uint32_t u32At(const std::string& bytes, std::size_t at) {
+  std::uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v |= std::uint32_t(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+  return v;
+}
+
+ProcessResult tva1(const std::vector<std::string>& args, const std::string& input = "") {
+  return runProcess(builtProgram("tva1"), args, {}, input);
+}
+
+void expectRefusal(const ProcessResult& result, const std::string& mentions) {
+  EXPECT_EQ(result.exitCode, 2);
+  ASSERT_EQ(result.err.size(), 1u);
+  EXPECT_EQ(result.err[0].text.rfind("tva1: ", 0), 0u) << result.err[0].text;
+  EXPECT_NE(result.err[0].text.find(mentions), std::string::npos) << result.err[0].text;
+}
+
+class Tva1 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::signal(SIGPIPE, SIG_IGN);  // a refused input must not end the test
+    dir_ = std::filesystem::temp_directory_path() /
+           ("tva1-test-" + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::filesystem::path dir_;
+};
+
+TEST_F(Tva1, EncodeRefusesBadOptions) {
+  for (auto rate : {"0", "-48000", "nan", "inf", "48k", "", "0.5"})
+    expectRefusal(tva1({"encode", "--rate", rate, "--channels", "2"}, floats({0, 0})), "--rate");
+  for (auto channels : {"0", "256", "-1", "two", "1.5"})
+    expectRefusal(tva1({"encode", "--rate", "48000", "--channels", channels}), "--channels");
+  for (auto args : std::vector<std::vector<std::string>>{
+           {"encode"}, {"encode", "--rate", "48000"}, {"encode", "--channels", "1"}, {"encode", "--rate"},
+           {"encode", "--rate", "48000", "--channels", "1", "--gain", "2"}})
+    expectRefusal(tva1(args), "usage");
+  expectRefusal(tva1({"convert"}), "usage");
+  EXPECT_EQ(tva1({"encode", "--channels", "255", "--rate", "44100"}).exitCode, 0);
+}
+
+TEST_F(Tva1, EncodeFeedsBlocksOf8192AndFramesEachOnceReady) {
+  // At 16 kHz the samples pass through, so every frame can be predicted:
+  // blocks of 8192, 8192 and 3616 sample frames, each a frame of its own.
+  std::vector<float> input;
+  for (int i = 0; i < 20000; ++i) {
+    input.push_back((static_cast<float>(i % 1000) + 0.5f) / 32767);
+    input.push_back(-0.5f);
+  }
+  auto result = tva1({"encode", "--rate", "16000", "--channels", "2"}, floats(input));
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_TRUE(result.err.empty());
+  std::string expected;
+  for (std::size_t start : {0, 8192, 16384}) {
+    std::size_t n = std::min<std::size_t>(8192, 20000 - start);
+    std::vector<std::int16_t> planar;
+    for (std::size_t i = 0; i < n; ++i) planar.push_back(static_cast<std::int16_t>((start + i) % 1000));
+    for (std::size_t i = 0; i < n; ++i) planar.push_back(-16383);
+    expected += frame(2, planar);
+  }
+  EXPECT_TRUE(result.out == expected) << "got " << result.out.size() << " bytes, expected " << expected.size();
+}
+
+TEST_F(Tva1, EncodeKeepsWhatNoFrameCarriedYet) {
+  // 500 samples at 16 kHz never fill a frame; at 48 kHz 8192 + 100 frames give
+  // 2731 samples then 34 more, and the second block adds no frame.
+  EXPECT_EQ(tva1({"encode", "--rate", "16000", "--channels", "1"}, floats(std::vector<float>(500, 0.1f))).out, "");
+  auto result = tva1({"encode", "--rate", "48000", "--channels", "1"}, floats(std::vector<float>(8292, 0.1f)));
+  EXPECT_EQ(result.exitCode, 0);
+  ASSERT_EQ(result.out.size(), 9u + 2 * 2731);
+  EXPECT_EQ(u32At(result.out, 5), 2731u);
+}
+
+TEST_F(Tva1, EncodeRefusesInputEndingInsideASampleFrameAfterWritingTheRest) {
+  std::string input = floats(std::vector<float>(2 * 1000, 0.25f)) + "xyz";
+  auto result = tva1({"encode", "--rate", "16000", "--channels", "2"}, input);
+  expectRefusal(result, "3 stray bytes");
+  EXPECT_EQ(result.out.size(), 9u + 2 * 1000 * 2);
+}
+
+TEST_F(Tva1, EncodeEndsWithZeroAndSilentlyWhenTheReaderGoes) {
+  RunningProcess encoder(builtProgram("tva1"), {"encode", "--rate", "16000", "--channels", "1"});
+  encoder.closeOutput();
+  encoder.write(floats(std::vector<float>(8192, 0.5f)));
+  encoder.closeInput();
+  auto result = encoder.wait(Milliseconds(20000));
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_TRUE(result.err.empty());
+}
+
+TEST_F(Tva1, WavWritesOneMonoFilePerChannelWithCorrectHeaders) {
+  std::vector<std::int16_t> planar = constant(800, 1000);
+  auto second = constant(800, -2);
+  planar.insert(planar.end(), second.begin(), second.end());
+  std::string stream = frame(2, planar) + frame(2, std::vector<std::int16_t>(2 * 900, 7));
+  auto result = tva1({"wav", dir_.string()}, stream);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_TRUE(result.err.empty());
+  for (int channel : {1, 2}) {
+    std::string wav = readFile((dir_ / ("channel-" + std::to_string(channel) + ".wav")).string());
+    ASSERT_EQ(wav.size(), 44u + 2 * 1700) << channel;
+    EXPECT_EQ(wav.substr(0, 4), "RIFF");
+    EXPECT_EQ(u32At(wav, 4), 36u + 3400);
+    EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(u32At(wav, 16), 16u);
+    EXPECT_EQ(u32At(wav, 20), 1u | 1u << 16);  // integer PCM, mono
+    EXPECT_EQ(u32At(wav, 24), 16000u);
+    EXPECT_EQ(u32At(wav, 28), 32000u);
+    EXPECT_EQ(u32At(wav, 32), 2u | 16u << 16);
+    EXPECT_EQ(wav.substr(36, 4), "data");
+    EXPECT_EQ(u32At(wav, 40), 3400u);
+    EXPECT_EQ(wav.substr(44 + 1600, 2), std::string("\x07\x00", 2));
+  }
+  std::string first = readFile((dir_ / "channel-1.wav").string());
+  EXPECT_EQ(first.substr(44, 2), std::string("\xE8\x03", 2));
+  std::string two = readFile((dir_ / "channel-2.wav").string());
+  EXPECT_EQ(two.substr(44, 2), std::string("\xFE\xFF", 2));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "channel-3.wav"));
+}
+
+struct Malformed {
+  const char* name;
+  std::string tail;  // after one valid two-channel frame
+  const char* mentions;
+};
+
+TEST_F(Tva1, MalformedStreamsAreRefusedAfterTheValidFrames) {
+  std::string good = frame(2, constant(1600, 3));
+  std::string header = "TVA1";
+  std::vector<Malformed> cases{
+      {"bad magic", "TVA2" + frame(2, constant(1600, 3)).substr(4), "magic"},
+      {"not a stream", "hello, world", "magic"},
+      {"truncated header", "TVA1\x02", "truncated"},
+      {"truncated samples", frame(2, constant(1600, 3)).substr(0, 2000), "truncated"},
+      {"799 samples", frame(2, constant(2 * 799, 3)), "799"},
+      {"channel count changes", frame(1, constant(800, 3)), "changed from 2 to 1"},
+      {"zero channels", std::string("TVA1\0\x20\x03\0\0", 9), "zero channels"},
+  };
+  for (auto& bad : cases) {
+    SCOPED_TRACE(bad.name);
+    std::filesystem::remove_all(dir_);
+    auto wav = tva1({"wav", dir_.string()}, good + bad.tail);
+    expectRefusal(wav, bad.mentions);
+    EXPECT_NE(wav.err[0].text.find("frame 2"), std::string::npos) << wav.err[0].text;
+    std::string kept = readFile((dir_ / "channel-2.wav").string());
+    ASSERT_EQ(kept.size(), 44u + 1600);
+    EXPECT_EQ(u32At(kept, 40), 1600u);
+    EXPECT_EQ(u32At(kept, 4), 36u + 1600);
+
+    auto info = tva1({"info"}, good + bad.tail);
+    expectRefusal(info, bad.mentions);
+    EXPECT_NE(info.out.find("frames: 1\n"), std::string::npos) << info.out;
+  }
+  auto first = tva1({"info"}, std::string("TVA1\0\x20\x03\0\0", 9));
+  expectRefusal(first, "frame 1 at byte 0: zero channels");
+}
+
+TEST_F(Tva1, InfoCountsSamplesAndMeasuresLevels) {
+  // Channel 1 a full-scale square wave, channel 2 half scale, channel 3 silent.
+  std::vector<std::int16_t> planar;
+  for (int i = 0; i < 1000; ++i) planar.push_back(i % 2 ? -32767 : 32767);
+  for (int i = 0; i < 1000; ++i) planar.push_back(i % 2 ? -16384 : 16384);
+  auto silent = constant(1000, 0);
+  planar.insert(planar.end(), silent.begin(), silent.end());
+  std::string stream = frame(3, planar) + frame(3, planar);
+  auto result = tva1({"info"}, stream);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_TRUE(result.err.empty());
+  EXPECT_EQ(result.out,
+            "frames: 2\nchannels: 3\nsamples per channel: 2000 (0.125 s at 16000 Hz)\n"
+            "channel 1: peak 0.00 dBFS, rms 0.00 dBFS\n"
+            "channel 2: peak -6.02 dBFS, rms -6.02 dBFS\n"
+            "channel 3: peak -inf dBFS, rms -inf dBFS\n");
+  EXPECT_EQ(tva1({"info"}).out, "frames: 0\nchannels: 0\nsamples per channel: 0 (0.000 s at 16000 Hz)\n");
+}
+
+TEST_F(Tva1, EncodedAudioComesBackThroughWav) {
+  std::mt19937 gen(1);
+  std::uniform_real_distribution<float> dist(-0.9f, 0.9f);
+  std::vector<float> input(3 * 30000);
+  for (auto& x : input) x = dist(gen);
+  auto encoded = tva1({"encode", "--rate", "44100", "--channels", "3"}, floats(input));
+  ASSERT_EQ(encoded.exitCode, 0);
+  auto wav = tva1({"wav", dir_.string()}, encoded.out);
+  ASSERT_EQ(wav.exitCode, 0);
+  std::size_t samples = 0, at = 0;
+  while (at < encoded.out.size()) {
+    samples += u32At(encoded.out, at + 5);
+    at += 9 + 2 * 3 * u32At(encoded.out, at + 5);
+  }
+  EXPECT_EQ(at, encoded.out.size());
+  EXPECT_GT(samples, 10000u);
+  std::string third = readFile((dir_ / "channel-3.wav").string());
+  EXPECT_EQ(third.size(), 44 + 2 * samples);
+  // The first frame's third channel, byte for byte.
+  std::size_t n = u32At(encoded.out, 5);
+  EXPECT_TRUE(third.substr(44, 2 * n) == encoded.out.substr(9 + 4 * n, 2 * n));
+}
+
+}  // namespace

@@ -1,0 +1,258 @@
+// The resampler: output counts and positions, the passthrough band, the
+// 16-bit conversion, independence from block sizes, and the side-by-side run
+// of several channels giving the same bits as one channel at a time.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "dsp/resampler.h"
+
+namespace {
+
+using Samples = std::vector<std::int16_t>;
+
+std::vector<float> noise(std::size_t n, unsigned seed, float amplitude = 1.2f) {
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<float> dist(-amplitude, amplitude);
+  std::vector<float> v(n);
+  for (auto& x : v) x = dist(gen);
+  return v;
+}
+
+std::vector<float> sine(std::size_t n, double rate, double hz, double amplitude) {
+  std::vector<float> v(n);
+  for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<float>(amplitude * std::sin(6.283185307179586 * hz * static_cast<double>(i) / rate));
+  return v;
+}
+
+Samples resample(double rate, const std::vector<float>& input) {
+  Resampler r(rate);
+  Samples out;
+  r.process(input.data(), static_cast<std::int64_t>(input.size()), out);
+  return out;
+}
+
+TEST(Sample16, ScalesBy32767ClampsAndTruncates) {
+  EXPECT_EQ(toSample16(1.0), 32767);
+  EXPECT_EQ(toSample16(-1.0), -32767);
+  EXPECT_EQ(toSample16(0.5), 16383);
+  EXPECT_EQ(toSample16(-0.5), -16383);
+  EXPECT_EQ(toSample16(1.5), 32767);
+  EXPECT_EQ(toSample16(-1.5), -32768);
+  EXPECT_EQ(toSample16(0.99999 / 32767), 0);
+  EXPECT_EQ(toSample16(-0.99999 / 32767), 0);
+  EXPECT_EQ(toSample16(NAN), 32767);
+  EXPECT_EQ(toSample16(INFINITY), 32767);
+  EXPECT_EQ(toSample16(-INFINITY), -32768);
+  EXPECT_EQ(toSample16(-32768.5 / 32767), -32768);
+}
+
+TEST(ResamplerRate, OnlyFinitePositiveRatesAreValid) {
+  for (double bad : {0.0, -0.0, -1.0, -48000.0, double(NAN), double(INFINITY), -double(INFINITY)})
+    EXPECT_FALSE(validResamplerRate(bad)) << bad;
+  for (double good : {1e-3, 1.0, 16000.0, 44100.0, 192000.0}) EXPECT_TRUE(validResamplerRate(good)) << good;
+}
+
+TEST(ResamplerRate, ARefusedRateBuiltAnywayGivesNothingAndReturns) {
+  auto input = noise(5000, 1);
+  for (double bad : {0.0, -16000.0, double(NAN), double(INFINITY)}) {
+    Resampler r(bad);
+    EXPECT_FALSE(r.passthrough);
+    Samples out;
+    r.process(input.data(), 5000, out);
+    EXPECT_TRUE(out.empty()) << bad;
+  }
+}
+
+TEST(Resampler, BuildsBothSectionsAndTheStep) {
+  Resampler r(44100);
+  EXPECT_EQ(r.step, 2.75625);
+  EXPECT_EQ(r.f1.b0, Biquad(7000, 0.5412, 44100).b0);
+  EXPECT_EQ(r.f2.a2, Biquad(7000, 1.3066, 44100).a2);
+  EXPECT_EQ(r.pos, 0.0);
+  EXPECT_EQ(r.prev, 0.0);
+  EXPECT_FALSE(r.passthrough);
+}
+
+TEST(Resampler, OutputCountsFollowTheStep) {
+  auto input = noise(96000, 2);
+  EXPECT_EQ(resample(48000, input).size(), 32001u);
+  EXPECT_EQ(resample(44100, input).size(), 34830u);
+  EXPECT_EQ(resample(96000, input).size(), 16001u);
+  EXPECT_EQ(resample(8000, input).size(), 192001u);
+}
+
+TEST(Resampler, AppendsWithoutTouchingWhatIsThere) {
+  Resampler r(48000);
+  Samples out{11, -22, 33};
+  auto input = noise(30, 3);
+  r.process(input.data(), 0, out);
+  EXPECT_EQ(out, (Samples{11, -22, 33}));
+  EXPECT_EQ(r.pos, 0.0);
+  EXPECT_EQ(r.f1.z1, 0.0);
+  r.process(input.data(), 30, out);
+  ASSERT_EQ(out.size(), 3u + 11);
+  EXPECT_EQ(out[0], 11);
+  EXPECT_EQ(out[2], 33);
+  EXPECT_EQ(out[3], 0);  // a fresh filtering resampler starts at 0, whatever the input
+}
+
+TEST(Resampler, At48kEveryThirdFilteredSampleIsTaken) {
+  auto input = noise(3000, 4, 0.8f);
+  auto out = resample(48000, input);
+  Biquad a(7000, 0.5412, 48000), b(7000, 1.3066, 48000);
+  std::vector<double> filtered;
+  for (float x : input) filtered.push_back(b.run(a.run(x)));
+  ASSERT_EQ(out.size(), 1001u);
+  EXPECT_EQ(out[0], 0);
+  for (std::size_t k = 1; k < out.size(); ++k)
+    EXPECT_NEAR(out[k], toSample16(filtered[3 * k - 1]), 1) << k;
+}
+
+TEST(Resampler, At44100OutputsSitAtMultiplesOfTheStep) {
+  auto input = sine(20000, 44100, 1000, 0.5);
+  auto out = resample(44100, input);
+  Biquad a(7000, 0.5412, 44100), b(7000, 1.3066, 44100);
+  std::vector<double> y;
+  for (float x : input) y.push_back(b.run(a.run(x)));
+  for (std::size_t k = 1; k < out.size(); ++k) {
+    double p = static_cast<double>(k) * 2.75625 - 1;
+    auto at = static_cast<std::size_t>(std::ceil(p));
+    double before = at == 0 ? 0 : y[at - 1];
+    EXPECT_NEAR(out[k], toSample16(before + (p - std::ceil(p) + 1) * (y[at] - before)), 1) << k;
+  }
+}
+
+TEST(Resampler, PassesThroughOnlyStrictlyWithin1HzOf16k) {
+  // A tone at the Nyquist frequency: kept when passed through, removed by
+  // the low-pass otherwise.
+  std::vector<float> nyquist(4000);
+  for (std::size_t i = 0; i < nyquist.size(); ++i) nyquist[i] = i % 2 ? -0.5f : 0.5f;
+  for (double rate : {15999.5, 16000.0, 16000.5}) {
+    Resampler r(rate);
+    EXPECT_TRUE(r.passthrough) << rate;
+    Samples out;
+    r.process(nyquist.data(), 4000, out);
+    ASSERT_EQ(out.size(), 4000u);
+    for (std::size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], i % 2 ? -16383 : 16383) << rate;
+    EXPECT_EQ(r.pos, 0.0);
+    EXPECT_EQ(r.f1.z1, 0.0);
+  }
+  for (double rate : {15999.0, 16001.0}) {
+    Resampler r(rate);
+    EXPECT_FALSE(r.passthrough) << rate;
+    Samples out;
+    r.process(nyquist.data(), 4000, out);
+    EXPECT_NEAR(static_cast<double>(out.size()), 4000 * 16000 / rate, 2) << rate;
+    for (std::size_t i = 100; i < out.size(); ++i) ASSERT_LT(std::abs(out[i]), 300) << rate << " at " << i;
+  }
+}
+
+TEST(Resampler, BlockSizesDoNotChangeTheOutput) {
+  std::mt19937 gen(5);
+  for (double rate : {8000.0, 15999.0, 16000.0, 22050.0, 44100.0, 48000.0, 96000.0, 192000.0}) {
+    auto input = noise(40000, 6);
+    auto whole = resample(rate, input);
+    Resampler r(rate);
+    Samples pieces;
+    std::size_t at = 0;
+    while (at < input.size()) {
+      std::size_t size = std::min<std::size_t>(input.size() - at, gen() % 5 == 0 ? 0 : gen() % 3000);
+      r.process(input.data() + at, static_cast<std::int64_t>(size), pieces);
+      at += size;
+    }
+    EXPECT_EQ(pieces, whole) << rate;
+  }
+}
+
+TEST(Resampler, ANanSampleSaturatesTheChannelForGood) {
+  for (double rate : {44100.0, 48000.0}) {
+    auto input = noise(10000, 7, 0.3f);
+    input[5000] = NAN;
+    Resampler r(rate);
+    Samples before, after;
+    r.process(input.data(), 5000, before);
+    r.process(input.data() + 5000, 5000, after);
+    for (auto s : before) ASSERT_NE(s, 32767);
+    ASSERT_GT(after.size(), 5u);
+    for (std::size_t k = 2; k < after.size(); ++k) ASSERT_EQ(after[k], 32767) << rate << " at " << k;
+  }
+}
+
+TEST(Resampler, BelowTwiceTheCornerASteadyInputEndsInTheClamp) {
+  std::vector<float> steady(20000, 0.1f);
+  auto out = resample(12000, steady);
+  EXPECT_TRUE(out.back() == 32767 || out.back() == -32768);
+}
+
+// Every channel through processChannels against each channel through its own
+// process calls, over channel counts that use every lane width.
+void expectSameAsOneByOne(std::vector<double> rates, std::size_t frames, int blocks, unsigned seed) {
+  std::size_t channels = rates.size();
+  std::vector<Resampler> together, alone;
+  for (double rate : rates) {
+    together.emplace_back(rate);
+    alone.emplace_back(rate);
+  }
+  std::vector<Samples> intoTogether(channels), intoAlone(channels);
+  for (std::size_t c = 0; c < channels; ++c) intoTogether[c].assign(c, 7);  // buffers of different lengths
+  intoAlone = intoTogether;
+  for (int b = 0; b < blocks; ++b) {
+    auto block = noise(frames * channels, seed + b);
+    processChannels(together, block.data(), frames, intoTogether);
+    for (std::size_t c = 0; c < channels; ++c)
+      alone[c].process(block.data() + c * frames, static_cast<std::int64_t>(frames), intoAlone[c]);
+  }
+  for (std::size_t c = 0; c < channels; ++c) {
+    EXPECT_EQ(intoTogether[c], intoAlone[c]) << "channel " << c;
+    // Bit patterns: the unstable rates end in NaN, which equals nothing.
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(together[c].pos), std::bit_cast<std::uint64_t>(alone[c].pos));
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(together[c].prev), std::bit_cast<std::uint64_t>(alone[c].prev));
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(together[c].f1.z1), std::bit_cast<std::uint64_t>(alone[c].f1.z1));
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(together[c].f2.z2), std::bit_cast<std::uint64_t>(alone[c].f2.z2));
+  }
+}
+
+TEST(ProcessChannels, GivesTheBitsOfOneChannelAtATime) {
+  for (std::size_t channels = 1; channels <= 9; ++channels)
+    for (double rate : {44100.0, 48000.0, 96000.0, 8000.0, 16000.0}) {
+      SCOPED_TRACE(testing::Message() << channels << " channels at " << rate);
+      expectSameAsOneByOne(std::vector<double>(channels, rate), 777, 4, static_cast<unsigned>(channels));
+    }
+}
+
+TEST(ProcessChannels, ChannelsAtDifferentRatesOrPlacesStayApart) {
+  expectSameAsOneByOne({48000, 44100, 48000, 48000, 48000, 16000, 48000, 96000}, 1000, 3, 20);
+  // One channel a few samples ahead of the others.
+  std::vector<Resampler> rs;
+  for (int c = 0; c < 4; ++c) rs.emplace_back(44100);
+  std::vector<Samples> into(4), alone(4);
+  auto lead = noise(5, 21);
+  std::vector<Resampler> ref;
+  for (int c = 0; c < 4; ++c) ref.emplace_back(44100);
+  Samples scratch;
+  rs[2].process(lead.data(), 5, into[2]);
+  ref[2].process(lead.data(), 5, scratch);
+  alone = into;
+  auto block = noise(4 * 3000, 22);
+  processChannels(rs, block.data(), 3000, into);
+  for (std::size_t c = 0; c < 4; ++c) {
+    ref[c].process(block.data() + c * 3000, 3000, alone[c]);
+    EXPECT_EQ(into[c], alone[c]) << c;
+  }
+}
+
+TEST(ProcessChannels, AnEmptyBlockChangesNothing) {
+  std::vector<Resampler> rs;
+  rs.emplace_back(48000);
+  rs.emplace_back(48000);
+  std::vector<Samples> into(2);
+  processChannels(rs, nullptr, 0, into);
+  EXPECT_TRUE(into[0].empty());
+  EXPECT_EQ(rs[1].pos, 0.0);
+}
+
+}  // namespace
