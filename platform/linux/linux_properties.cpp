@@ -1,19 +1,122 @@
-// Audio object properties over ALSA. (Stand-in until the ALSA catalogue lands.)
+// Audio object properties over ALSA. The device list's size query rescans
+// the machine; its data read hands out what that scan found, so the two
+// calls of one read agree.
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
 #include "platform/api/core_audio.h"
+#include "platform/api/core_foundation.h"
+#include "platform/linux/alsa_devices.h"
 
 namespace {
-constexpr OSStatus unknownProperty = 0x77686F3F;  // 'who?'
+constexpr OSStatus badObject = 0x216F626A;         // '!obj'
+constexpr OSStatus unknownProperty = 0x77686F3F;   // 'who?'
+constexpr OSStatus badSize = 0x2173697A;           // '!siz'
+constexpr OSStatus unsupportedRate = 0x21646174;   // '!dat'
+
+constexpr std::size_t listHeader = offsetof(AudioBufferList, mBuffers);
+
+template <typename T>
+void append(std::vector<unsigned char>& bytes, const T& value) {
+  const auto* start = reinterpret_cast<const unsigned char*>(&value);
+  bytes.insert(bytes.end(), start, start + sizeof value);
 }
 
-OSStatus AudioObjectGetPropertyDataSize(AudioObjectID, const AudioObjectPropertyAddress*, UInt32, const void*,
-                                        UInt32*) {
-  return unknownProperty;
+// The stream configuration: one interleaved buffer with every capture channel,
+// or no buffer at all for a PCM that cannot capture.
+std::vector<unsigned char> streamConfiguration(const std::optional<AlsaDevice>& device, bool input) {
+  std::vector<unsigned char> bytes;
+  UInt32 buffers = device && input && device->channels > 0 ? 1 : 0;
+  append(bytes, buffers);
+  bytes.resize(listHeader, 0);
+  if (buffers == 1) append(bytes, AudioBuffer{device->channels, 0, nullptr});
+  return bytes;
 }
-OSStatus AudioObjectGetPropertyData(AudioObjectID, const AudioObjectPropertyAddress*, UInt32, const void*, UInt32*,
-                                    void*) {
-  return unknownProperty;
+
+bool isSystem(AudioObjectID id) { return id == kAudioObjectSystemObject; }
+
+bool present(AudioObjectID id, bool fresh) {
+  auto ids = fresh ? alsaDeviceIds() : alsaLatestDeviceIds();
+  return id != kAudioObjectUnknown && std::find(ids.begin(), ids.end(), id) != ids.end();
 }
-OSStatus AudioObjectSetPropertyData(AudioObjectID, const AudioObjectPropertyAddress*, UInt32, const void*, UInt32,
-                                    const void*) {
-  return unknownProperty;
+
+// Every readable value in full; status when the object or property has none.
+OSStatus valueOf(AudioObjectID id, const AudioObjectPropertyAddress& address, bool sizeOnly, bool freshList,
+                 std::vector<unsigned char>& bytes) {
+  if (isSystem(id)) {
+    if (address.mSelector != kAudioHardwarePropertyDevices) return unknownProperty;
+    for (auto device : freshList ? alsaDeviceIds() : alsaLatestDeviceIds()) append(bytes, device);
+    return noErr;
+  }
+  if (!present(id, false)) return badObject;
+  auto device = alsaDevice(id);  // absent: present, but cannot capture
+  switch (address.mSelector) {
+    case kAudioDevicePropertyStreamConfiguration:
+      bytes = streamConfiguration(device, address.mScope == kAudioDevicePropertyScopeInput);
+      return noErr;
+    case kAudioDevicePropertyNominalSampleRate:
+      if (!device) return badObject;
+      append(bytes, Float64{device->rate});
+      return noErr;
+    case kAudioDevicePropertyAvailableNominalSampleRates:
+      if (device)
+        for (const auto& range : device->ranges) append(bytes, range);
+      return noErr;
+    case kAudioObjectPropertyName:
+    case kAudioDevicePropertyDeviceUID: {
+      if (!device) return badObject;
+      const auto& text = address.mSelector == kAudioObjectPropertyName ? device->name : device->uid;
+      // The size query must not make a reference nobody releases.
+      CFStringRef reference = sizeOnly ? nullptr : CFStringCreateWithCString(nullptr, text.c_str(), kCFStringEncodingUTF8);
+      append(bytes, reference);
+      return noErr;
+    }
+    default:
+      return unknownProperty;
+  }
+}
+}  // namespace
+
+OSStatus AudioObjectGetPropertyDataSize(AudioObjectID id, const AudioObjectPropertyAddress* address, UInt32,
+                                        const void*, UInt32* outDataSize) {
+  if (address == nullptr || outDataSize == nullptr) return badSize;
+  std::vector<unsigned char> bytes;
+  if (auto status = valueOf(id, *address, true, true, bytes); status != noErr) return status;
+  *outDataSize = static_cast<UInt32>(bytes.size());
+  return noErr;
+}
+
+OSStatus AudioObjectGetPropertyData(AudioObjectID id, const AudioObjectPropertyAddress* address, UInt32,
+                                    const void*, UInt32* ioDataSize, void* outData) {
+  if (address == nullptr || ioDataSize == nullptr || outData == nullptr) return badSize;
+  std::vector<unsigned char> bytes;
+  if (auto status = valueOf(id, *address, false, false, bytes); status != noErr) return status;
+  bool isString = address->mSelector == kAudioObjectPropertyName || address->mSelector == kAudioDevicePropertyDeviceUID;
+  bool isList = isSystem(id) || address->mSelector == kAudioDevicePropertyAvailableNominalSampleRates;
+  if (!isList && *ioDataSize < bytes.size()) {
+    if (isString) {
+      CFStringRef reference;
+      std::memcpy(&reference, bytes.data(), sizeof reference);
+      if (reference != nullptr) CFRelease(reference);
+    }
+    return badSize;
+  }
+  // Lists hand out what fits.
+  std::size_t written = std::min<std::size_t>(bytes.size(), *ioDataSize);
+  std::memcpy(outData, bytes.data(), written);
+  *ioDataSize = static_cast<UInt32>(written);
+  return noErr;
+}
+
+OSStatus AudioObjectSetPropertyData(AudioObjectID id, const AudioObjectPropertyAddress* address, UInt32,
+                                    const void*, UInt32 inDataSize, const void* inData) {
+  if (address == nullptr || inData == nullptr) return badSize;
+  if (isSystem(id) || !present(id, false)) return badObject;
+  if (address->mSelector != kAudioDevicePropertyNominalSampleRate) return unknownProperty;
+  if (inDataSize != sizeof(Float64)) return badSize;
+  Float64 rate;
+  std::memcpy(&rate, inData, sizeof rate);
+  return alsaSetNominalRate(id, rate) ? noErr : unsupportedRate;
 }

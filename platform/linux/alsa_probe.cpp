@@ -1,0 +1,95 @@
+#include "platform/linux/alsa_probe.h"
+
+#include <alsa/asoundlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+
+#include "platform/linux/alsa_quiet.h"
+
+namespace {
+constexpr std::array<unsigned, 10> candidateRates = {16000, 22050, 24000,  32000,  44100,
+                                                     48000, 88200, 96000, 176400, 192000};
+constexpr unsigned preferred = 48000;
+// Rates no device lists on purpose: a PCM that takes both converts freely.
+constexpr std::array<unsigned, 2> offTableRates = {17001, 45001};
+
+struct PcmCloser {
+  void operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
+};
+struct ParamsFree {
+  void operator()(snd_pcm_hw_params_t* params) const { snd_pcm_hw_params_free(params); }
+};
+
+UInt32 captureChannels(unsigned min, unsigned max, bool hardware) {
+  if (hardware || min == max) return max;
+  return min <= 2 && 2 <= max ? 2 : min;
+}
+
+bool acceptsRate(snd_pcm_t* pcm, snd_pcm_hw_params_t* params, unsigned rate) {
+  return snd_pcm_hw_params_test_rate(pcm, params, rate, 0) == 0;
+}
+
+double nearestToPreferred(const std::vector<AudioValueRange>& ranges) {
+  double best = 0;
+  for (const auto& range : ranges) {
+    double candidate = std::clamp(double{preferred}, range.mMinimum, range.mMaximum);
+    if (best == 0 || std::fabs(candidate - preferred) < std::fabs(best - preferred)) best = candidate;
+  }
+  return best;
+}
+}  // namespace
+
+bool offersRate(const std::vector<AudioValueRange>& ranges, double rate, double* use) {
+  for (const auto& range : ranges) {
+    if (rate >= range.mMinimum - 0.5 && rate <= range.mMaximum + 0.5) {
+      *use = std::clamp(rate, range.mMinimum, range.mMaximum);
+      return true;
+    }
+  }
+  return false;
+}
+
+AlsaProbe probeAlsaPcm(const std::string& name, bool hardware) {
+  quietAlsa();
+  AlsaProbe probe;
+  snd_pcm_t* opened = nullptr;
+  int mode = SND_PCM_NONBLOCK | SND_PCM_NO_AUTO_RESAMPLE | SND_PCM_NO_AUTO_CHANNELS;
+  if (snd_pcm_open(&opened, name.c_str(), SND_PCM_STREAM_CAPTURE, mode) < 0) return probe;
+  std::unique_ptr<snd_pcm_t, PcmCloser> pcm(opened);
+  if (snd_pcm_type(pcm.get()) == SND_PCM_TYPE_NULL) return probe;
+
+  snd_pcm_hw_params_t* allocated = nullptr;
+  if (snd_pcm_hw_params_malloc(&allocated) < 0) return probe;
+  std::unique_ptr<snd_pcm_hw_params_t, ParamsFree> params(allocated);
+  if (snd_pcm_hw_params_any(pcm.get(), params.get()) < 0) return probe;
+
+  unsigned minChannels = 0, maxChannels = 0;
+  if (snd_pcm_hw_params_get_channels_min(params.get(), &minChannels) < 0 ||
+      snd_pcm_hw_params_get_channels_max(params.get(), &maxChannels) < 0 || maxChannels == 0)
+    return probe;
+  probe.channels = captureChannels(minChannels, maxChannels, hardware);
+  // Rates can depend on the channel count (some hardware does 96 kHz in stereo only).
+  if (snd_pcm_hw_params_set_channels(pcm.get(), params.get(), probe.channels) < 0) return probe;
+
+  unsigned minRate = 0, maxRate = 0;
+  int dir = 0;
+  if (snd_pcm_hw_params_get_rate_min(params.get(), &minRate, &dir) < 0 ||
+      snd_pcm_hw_params_get_rate_max(params.get(), &maxRate, &dir) < 0)
+    return probe;
+  bool continuous = minRate < maxRate;
+  for (unsigned rate : offTableRates)
+    continuous = continuous && minRate < rate && rate < maxRate && acceptsRate(pcm.get(), params.get(), rate);
+  if (minRate == maxRate || continuous) {
+    probe.ranges.push_back({double(minRate), double(maxRate)});
+  } else {
+    for (unsigned rate : candidateRates)
+      if (acceptsRate(pcm.get(), params.get(), rate)) probe.ranges.push_back({double(rate), double(rate)});
+  }
+  if (probe.ranges.empty()) return probe;
+  probe.preferredRate = nearestToPreferred(probe.ranges);
+  probe.usable = true;
+  return probe;
+}

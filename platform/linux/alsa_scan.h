@@ -1,0 +1,16 @@
+#pragma once
+// Finds the PCMs that may capture, without opening any of them: cheap enough
+// to run on every device-list read.
+#include <string>
+#include <vector>
+
+struct AlsaPcmEntry {
+  std::string uid;
+  std::string pcm;
+  std::string name;
+  bool hardware = false;
+};
+
+// Every card's PCM devices with a capture side, then every PCM the
+// configuration advertises for input, in that order, each uid once.
+std::vector<AlsaPcmEntry> scanAlsaPcms();
