@@ -1,6 +1,109 @@
-// Stand-in.
 #include "capture/capture.h"
 
-Capture::Capture(std::int64_t channels, std::vector<std::int64_t> picked) : nch(channels), picks(std::move(picked)) {}
-void Capture::start(AudioObjectID) {}
-OSStatus Capture::render(AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32) { return 0; }
+#include <cmath>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "device/audio_properties.h"
+#include "main/events.h"
+#include "main/run_options.h"
+#include "main/run_state.h"
+
+namespace {
+// Below this a resampler would make thousands of outputs per input sample;
+// no device runs that slowly.
+constexpr double lowestCaptureRate = 1000;
+
+AudioBufferList* newBufferList(std::int64_t buffers) {
+  std::size_t count = buffers < 1 ? 1 : static_cast<std::size_t>(buffers);
+  std::size_t bytes = sizeof(AudioBufferList) + (count - 1) * sizeof(AudioBuffer);
+  auto* list = static_cast<AudioBufferList*>(std::calloc(1, bytes));
+  if (list == nullptr) throw std::bad_alloc();
+  list->mNumberBuffers = static_cast<UInt32>(buffers);
+  return list;
+}
+
+std::string statusText(OSStatus status) { return std::to_string(status); }
+}  // namespace
+
+bool usableCaptureRate(double rate) { return validResamplerRate(rate) && rate >= lowestCaptureRate; }
+
+Capture::Capture(std::int64_t channels, std::vector<std::int64_t> picked)
+    : nch(channels),
+      picks(std::move(picked)),
+      storage(new float[static_cast<std::size_t>(channels) * maxFrames]),
+      abl(newBufferList(channels)),
+      pending(picks.size()),
+      lastCallback(std::chrono::steady_clock::now()),
+      ring(picks.empty() ? 1 : picks.size(), ringFrames, ringBlocks) {}
+
+// `queue`, the last member, is destroyed first: the processing thread stops
+// before anything it uses goes. It never touches `abl`.
+Capture::~Capture() { std::free(abl); }
+
+void Capture::requestCheck(ProcessingThread::Check check) { queue.requestCheck(ring.committed(), check); }
+
+void Capture::start(AudioObjectID device) {
+  AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
+                                        kAudioUnitManufacturer_Apple, 0, 0};
+  AudioComponent component = AudioComponentFindNext(nullptr, &description);
+  if (component == nullptr) fail("HAL unit not available", 2);
+
+  OSStatus made = AudioComponentInstanceNew(component, &au);
+  if (made != noErr || au == nullptr) fail("AudioComponentInstanceNew " + statusText(made), 2);
+
+  UInt32 on = 1, off = 0;
+  AudioUnitSetProperty(au, kAudioOutputUnitProperty_EnableIO, kAudioUnitScope_Input, 1, &on, sizeof on);
+  AudioUnitSetProperty(au, kAudioOutputUnitProperty_EnableIO, kAudioUnitScope_Output, 0, &off, sizeof off);
+  AudioObjectID current = device;
+  OSStatus opened = AudioUnitSetProperty(au, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0,
+                                         &current, sizeof current);
+  if (opened != noErr) fail("Could not open device (" + statusText(opened) + ")", 3);
+
+  AudioStreamBasicDescription deviceSide{};
+  UInt32 size = sizeof deviceSide;
+  AudioUnitGetProperty(au, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 1, &deviceSide, &size);
+  double rate = deviceSide.mSampleRate > 0 ? deviceSide.mSampleRate : startRate;
+  // Checked before the rate goes anywhere: a resampler cannot be built for it.
+  if (!usableCaptureRate(rate)) fail("Unusable capture rate: " + wholeHz(rate) + " Hz", 3);
+
+  AudioStreamBasicDescription client{};
+  client.mSampleRate = rate;
+  client.mFormatID = kAudioFormatLinearPCM;
+  client.mFormatFlags = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
+  client.mBytesPerPacket = 4;
+  client.mFramesPerPacket = 1;
+  client.mBytesPerFrame = 4;
+  client.mChannelsPerFrame = static_cast<UInt32>(nch);
+  client.mBitsPerChannel = 32;
+  OSStatus formatted = AudioUnitSetProperty(au, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &client, size);
+  if (formatted != noErr) fail("Could not set capture format (" + statusText(formatted) + ")", 2);
+
+  UInt32 largest = static_cast<UInt32>(maxFrames);
+  AudioUnitSetProperty(au, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &largest,
+                       sizeof largest);
+
+  std::vector<Resampler> built;
+  built.reserve(picks.size());
+  for (std::size_t i = 0; i < picks.size(); ++i) built.emplace_back(rate);
+  resamplers = std::move(built);
+  queue.start(*this);
+
+  AURenderCallbackStruct callback{captureInputCallback, this};
+  AudioUnitSetProperty(au, kAudioOutputUnitProperty_SetInputCallback, kAudioUnitScope_Global, 0, &callback,
+                       sizeof callback);
+
+  OSStatus initialized = AudioUnitInitialize(au);
+  if (initialized != noErr) fail("AudioUnitInitialize " + statusText(initialized), 3);
+  OSStatus started = AudioOutputUnitStart(au);
+  if (started != noErr) fail("Could not start capture (" + statusText(started) + "). Is microphone access allowed?", 3);
+
+  Event event{{"event", "started"},
+              {"device", stringProp(device, kAudioObjectPropertyName)},
+              {"rate", rate},
+              {"deviceChannels", nch},
+              {"channels", Event::array()}};
+  for (auto pick : picks) event["channels"].push_back(pick + 1);
+  status(event);
+}

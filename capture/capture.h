@@ -2,17 +2,32 @@
 // The capture engine: one per process. Renders every input channel of the
 // device on the platform's audio thread, hands the picked channels to the
 // processing thread "tavirel.dsp", which resamples them and writes frames.
+//
+// Hand-off memory is fixed: `ringFrames` frames per pick and `ringBlocks`
+// blocks. While the processing thread keeps up nothing is lost; when it
+// cannot (standard output blocks because the parent stopped reading), new
+// blocks are dropped and counted in `droppedBlocks`.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "capture/block_ring.h"
+#include "capture/processing_thread.h"
 #include "dsp/resampler.h"
 #include "platform/platform.h"
 
 class Capture {
  public:
+  static constexpr std::int64_t maxFrames = 8192;
+  static constexpr std::size_t ringFrames = 65536;  // per pick: 1.36 s at 48 kHz
+  static constexpr std::size_t ringBlocks = 4096;
+  // A frame counts its channels in one byte.
+  static constexpr std::size_t maxPicks = 255;
+
   Capture(std::int64_t nch, std::vector<std::int64_t> picks);
+  ~Capture();
   Capture(const Capture&) = delete;
   Capture& operator=(const Capture&) = delete;
 
@@ -21,19 +36,34 @@ class Capture {
   void start(AudioObjectID device);
 
   // Audio thread: renders one block and hands the picked channels over.
+  // No lock, no allocation, no system call besides the render itself.
   OSStatus render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp, UInt32 bus, UInt32 frames);
 
   // Processing thread: one block of the picked channels, pick i's `frames`
   // samples at blocks + i × frames.
   void process(const float* blocks, std::size_t frames);
 
+  // Any thread: runs `check` on the processing thread once every block
+  // handed over before this call has been processed.
+  void requestCheck(ProcessingThread::Check check);
+
   AudioUnit au = nullptr;
   std::int64_t nch;
   std::vector<std::int64_t> picks;
-  static constexpr std::int64_t maxFrames = 8192;
   std::unique_ptr<float[]> storage;
   AudioBufferList* abl = nullptr;
   std::vector<Resampler> resamplers;
   std::vector<std::vector<std::int16_t>> pending;
   std::chrono::steady_clock::time_point lastCallback;
+
+  BlockRing ring;
+  std::atomic<std::uint64_t> droppedBlocks{0};
+  ProcessingThread queue;  // last: it stops before the members it uses go
 };
+
+// The render callback installed on the unit: the context is the Capture.
+OSStatus captureInputCallback(void* context, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp,
+                              UInt32 bus, UInt32 frames, AudioBufferList* data);
+
+// A capture rate the signal path can work at.
+bool usableCaptureRate(double rate);

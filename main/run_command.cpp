@@ -1,8 +1,100 @@
+// The run command: access, device, channels and rate, then capture until
+// something ends the process.
+#include <cmath>
+#include <semaphore>
+#include <string>
+#include <thread>
+
+#include "capture/capture.h"
+#include "device/audio_properties.h"
+#include "device/device_catalogue.h"
 #include "main/args.h"
 #include "main/commands.h"
+#include "main/control_channel.h"
 #include "main/events.h"
+#include "main/run_options.h"
+#include "main/run_state.h"
+#include "main/watchdog.h"
+
+namespace {
+struct AccessAnswer {
+  std::binary_semaphore answered{0};
+  bool granted = false;  // written before the release, read after the acquire
+};
+
+void ensureMicrophoneAccess() {
+  switch (host::microphoneAuthorization()) {
+    case host::authorized:
+      return;
+    case host::notDetermined: {
+      status({{"event", "permission"}});
+      AccessAnswer answer;
+      host::requestMicrophoneAccess(
+          [](bool granted, void* context) {
+            auto* waiting = static_cast<AccessAnswer*>(context);
+            waiting->granted = granted;
+            waiting->answered.release();
+          },
+          &answer);
+      answer.answered.acquire();
+      if (answer.granted) return;
+      break;
+    }
+    default:
+      break;
+  }
+  fail("Microphone access denied", 5);
+}
+
+std::string deviceName(AudioObjectID device) { return stringProp(device, kAudioObjectPropertyName); }
+
+void checkChannels(AudioObjectID device) {
+  if (wanted.empty()) fail("no channels given", 2);
+  for (auto channel : wanted)
+    if (channel < 1 || channel > devChannels)
+      fail("Channel " + std::to_string(channel) + " does not exist on " + deviceName(device) + " (" +
+               std::to_string(devChannels) + " inputs)",
+           2);
+  // A frame counts its channels in one byte.
+  if (wanted.size() > Capture::maxPicks)
+    fail("Too many channels: " + std::to_string(wanted.size()) + " (at most " + std::to_string(Capture::maxPicks) +
+             ")",
+         2);
+}
+
+void negotiateRate(AudioObjectID device) {
+  auto requested = parseRate(arg("--rate").value_or(""));
+  if (!requested || !(*requested > 0)) return;
+  double current = sampleRate(device);
+  if (std::fabs(current - *requested) <= 1) return;
+  if (setSampleRate(device, *requested)) return;
+  double now = sampleRate(device);
+  fail(deviceName(device) + " refused " + wholeHz(*requested) + " Hz (now " + wholeHz(now) +
+           " Hz). The console's clock may decide the rate.",
+       2);
+}
+}  // namespace
 
 void runCommand() {
-  if (!arg("--device")) fail("missing --device", 2);
-  fail("Audio device not found: " + *arg("--device"), 3);
+  auto name = arg("--device");
+  if (!name) fail("missing --device", 2);
+  ensureMicrophoneAccess();
+
+  auto device = findDevice(*name);
+  if (!device) fail("Audio device not found: " + *name, 3);
+  devChannels = inputChannelCount(*device);
+  wanted = parseChannelList(arg("--channels").value_or("1"));
+  checkChannels(*device);
+  negotiateRate(*device);
+  startRate = sampleRate(*device);
+
+  std::vector<std::int64_t> picks;
+  for (auto channel : wanted) picks.push_back(channel - 1);
+  cap = new Capture(devChannels, std::move(picks));
+  cap->start(*device);
+
+  std::thread(controlChannelReader).detach();
+  AudioObjectID watched = *device;
+  host::everyInterval(1.0, [watched] { watchdogTick(watched); });
+  host::runMainLoop();
 }

@@ -1,4 +1,24 @@
-// Stand-in.
 #include "main/watchdog.h"
 
-void watchdogTick(AudioObjectID) {}
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "capture/capture.h"
+#include "device/audio_properties.h"
+#include "main/events.h"
+#include "main/run_options.h"
+#include "main/run_state.h"
+
+void silenceCheck(Capture& capture) {
+  if (std::chrono::steady_clock::now() - capture.lastCallback > std::chrono::seconds(3))
+    fail("No audio from device for 3 s", 3);
+}
+
+void watchdogTick(AudioObjectID device) {
+  auto devices = allDevices();
+  if (std::find(devices.begin(), devices.end(), device) == devices.end()) fail("Audio device disconnected", 3);
+  double rate = sampleRate(device);
+  if (rate > 0 && std::fabs(rate - startRate) > 1) fail("Sample rate changed to " + wholeHz(rate) + " Hz", 3);
+  if (cap != nullptr) cap->requestCheck(silenceCheck);
+}

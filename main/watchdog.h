@@ -1,6 +1,18 @@
 #pragma once
+// The health watchdog: once a second on the main thread, presence and rate of
+// the device; then, on the processing thread after every block handed over so
+// far, silence. Ends the process with code 3 on a finding.
+//
+// Silence is judged on the processing thread's clock of the last block it
+// processed. While that thread is stuck writing to a standard output that
+// nobody reads, the check waits behind it and reports nothing; the audio
+// thread meanwhile drops blocks it cannot hand over, and the check resumes
+// once the writes do.
 #include "platform/platform.h"
 
-// One check of the running capture: presence, rate, then (on the processing
-// thread) silence. Ends the process with code 3 on a finding.
+class Capture;
+
 void watchdogTick(AudioObjectID device);
+
+// On the processing thread: more than 3 s since the last block ends the process.
+void silenceCheck(Capture& capture);

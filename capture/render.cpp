@@ -1,0 +1,37 @@
+// The audio thread's part of the capture: render every device channel into
+// `storage`, copy the picked ones into the hand-off ring. Nothing here may
+// lock, allocate or make a system call besides the render itself.
+#include <cstring>
+
+#include "capture/capture.h"
+
+OSStatus captureInputCallback(void* context, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp,
+                              UInt32 bus, UInt32 frames, AudioBufferList*) {
+  return static_cast<Capture*>(context)->render(flags, timeStamp, bus, frames);
+}
+
+OSStatus Capture::render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp, UInt32 bus,
+                         UInt32 frames) {
+  UInt32 n = frames < maxFrames ? frames : static_cast<UInt32>(maxFrames);
+  AudioBuffer* buffers = abl->mBuffers;
+  for (std::int64_t i = 0; i < nch; ++i) {
+    buffers[i].mNumberChannels = 1;
+    buffers[i].mDataByteSize = n * 4;
+    buffers[i].mData = storage.get() + i * maxFrames;
+  }
+  if (au == nullptr) return noErr;
+
+  OSStatus rendered = AudioUnitRender(au, flags, timeStamp, bus, n, abl);
+  if (rendered != noErr) return rendered;
+
+  float* block = ring.reserve(n);
+  if (block == nullptr) {
+    // The processing thread is behind (standard output blocks): drop the block.
+    droppedBlocks.fetch_add(1, std::memory_order_relaxed);
+    return noErr;
+  }
+  std::size_t i = 0;
+  for (std::int64_t pick : picks) std::memcpy(block + i++ * n, storage.get() + pick * maxFrames, n * sizeof(float));
+  ring.commit();
+  return noErr;
+}

@@ -1,0 +1,85 @@
+#include "main/run_options.h"
+
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+bool isSeparatorSpace(UChar32 c) { return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR; }
+
+std::string_view trimmed(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+  auto length = static_cast<std::int32_t>(text.size());
+  std::int32_t begin = 0;
+  while (begin < length) {
+    std::int32_t next = begin;
+    UChar32 c;
+    U8_NEXT(bytes, next, length, c);
+    if (c < 0 || !isSeparatorSpace(c)) break;
+    begin = next;
+  }
+  std::int32_t end = length;
+  while (end > begin) {
+    std::int32_t previous = end;
+    UChar32 c;
+    U8_PREV(bytes, begin, previous, c);
+    if (c < 0 || !isSeparatorSpace(c)) break;
+    end = previous;
+  }
+  return text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+}
+}  // namespace
+
+std::optional<std::int64_t> parseChannel(std::string_view piece) {
+  std::string_view digits = piece;
+  if (!digits.empty() && (digits[0] == '+' || digits[0] == '-')) digits.remove_prefix(1);
+  if (digits.empty()) return std::nullopt;
+  for (char c : digits)
+    if (c < '0' || c > '9') return std::nullopt;
+  // from_chars takes a minus sign but not a plus sign.
+  std::string_view number = piece[0] == '+' ? digits : piece;
+  std::int64_t value = 0;
+  auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (error != std::errc() || end != number.data() + number.size()) return std::nullopt;
+  return value;
+}
+
+std::vector<std::int64_t> parseChannelList(std::string_view text) {
+  std::vector<std::int64_t> channels;
+  while (true) {
+    auto comma = text.find(',');
+    std::string_view piece = text.substr(0, comma);
+    if (!piece.empty())
+      if (auto channel = parseChannel(trimmed(piece))) channels.push_back(*channel);
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
+  }
+  return channels;
+}
+
+std::optional<double> parseRate(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  switch (text[0]) {
+    case ' ': case '\t': case '\n': case '\v': case '\f': case '\r': return std::nullopt;
+    default: break;
+  }
+  // The program never sets a locale, so strtod reads the C locale's notation.
+  char* end = nullptr;
+  double value = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::string wholeHz(double rate) {
+  if (std::isnan(rate)) return "nan";
+  if (std::isinf(rate)) return rate > 0 ? "inf" : "-inf";
+  double whole = std::trunc(rate);
+  if (whole == 0) return "0";  // no "-0" for rates between -1 and 0
+  char text[400];
+  std::snprintf(text, sizeof text, "%.0f", whole);
+  return text;
+}

@@ -1,0 +1,151 @@
+// The audio thread's copy-out: every device channel rendered, the picked ones
+// copied into one block of the hand-off ring, nothing handed on for a failed
+// render, and blocks dropped (not lost silently) when the ring is full.
+#include <gtest/gtest.h>
+
+#include "capture/capture.h"
+#include "platform/sim/sim_world.h"
+
+namespace {
+sim::Device fourChannels() {
+  sim::Device device;
+  device.id = 40;
+  device.name = "Desk";
+  device.uid = "desk-uid";
+  device.inputBuffers = {4};
+  device.rate = 48000;
+  for (int channel = 0; channel < 4; ++channel)
+    device.signals.push_back({"noise", 0, 0.9, static_cast<std::uint32_t>(channel + 7)});
+  return device;
+}
+
+// A capture whose unit is made current on the device, without starting it.
+class Render : public ::testing::Test {
+ protected:
+  void SetUp() override { configureWith(fourChannels()); }
+
+  void configureWith(const sim::Device& device) {
+    sim::World world;
+    world.devices = {device};
+    sim::configure(world);
+  }
+
+  std::unique_ptr<Capture> captureOf(std::vector<std::int64_t> picks) {
+    auto capture = std::make_unique<Capture>(4, std::move(picks));
+    AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
+                                          kAudioUnitManufacturer_Apple, 0, 0};
+    AudioComponent component = AudioComponentFindNext(nullptr, &description);
+    EXPECT_EQ(AudioComponentInstanceNew(component, &capture->au), noErr);
+    AudioObjectID id = 40;
+    EXPECT_EQ(AudioUnitSetProperty(capture->au, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0,
+                                   &id, sizeof id),
+              noErr);
+    UInt32 largest = 8192;
+    AudioUnitSetProperty(capture->au, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &largest,
+                         sizeof largest);
+    return capture;
+  }
+
+  static float deviceSample(std::size_t channel, std::uint64_t frame) {
+    return sim::sample(fourChannels(), channel, frame);
+  }
+
+  static BlockRing::Block take(Capture& capture) {
+    BlockRing::Block block{nullptr, 0};
+    EXPECT_TRUE(capture.ring.front(block));
+    return block;
+  }
+};
+
+TEST_F(Render, CopiesThePickedChannelsInPickOrder) {
+  auto capture = captureOf({2, 0});
+  ASSERT_EQ(capture->render(nullptr, nullptr, 1, 512), noErr);
+  auto block = take(*capture);
+  ASSERT_EQ(block.frames, 512u);
+  for (std::uint64_t frame = 0; frame < 512; ++frame) {
+    ASSERT_EQ(block.data[frame], deviceSample(2, frame)) << frame;
+    ASSERT_EQ(block.data[512 + frame], deviceSample(0, frame)) << frame;
+  }
+  EXPECT_NE(block.data[0], block.data[512]);
+}
+
+TEST_F(Render, APickTwiceIsCopiedTwice) {
+  auto capture = captureOf({1, 1});
+  ASSERT_EQ(capture->render(nullptr, nullptr, 1, 300), noErr);
+  auto block = take(*capture);
+  ASSERT_EQ(block.frames, 300u);
+  for (std::size_t frame = 0; frame < 300; ++frame) {
+    ASSERT_EQ(block.data[frame], deviceSample(1, frame));
+    ASSERT_EQ(block.data[300 + frame], block.data[frame]);
+  }
+}
+
+TEST_F(Render, ClampsTheFrameCountAndPointsEveryBufferIntoStorage) {
+  auto capture = captureOf({3});
+  ASSERT_EQ(capture->render(nullptr, nullptr, 1, 10000), noErr);
+  for (std::int64_t i = 0; i < 4; ++i) {
+    const AudioBuffer& buffer = capture->abl->mBuffers[i];
+    EXPECT_EQ(buffer.mNumberChannels, 1u);
+    EXPECT_EQ(buffer.mDataByteSize, 32768u);
+    EXPECT_EQ(buffer.mData, capture->storage.get() + i * 8192);
+  }
+  auto block = take(*capture);
+  ASSERT_EQ(block.frames, 8192u);
+  EXPECT_EQ(block.data[8191], deviceSample(3, 8191));
+}
+
+TEST_F(Render, ZeroFramesHandOverAnEmptyBlock) {
+  auto capture = captureOf({0, 1});
+  ASSERT_EQ(capture->render(nullptr, nullptr, 1, 0), noErr);
+  EXPECT_EQ(take(*capture).frames, 0u);
+  EXPECT_EQ(capture->abl->mBuffers[0].mDataByteSize, 0u);
+}
+
+TEST_F(Render, AFailedRenderReturnsItsStatusAndHandsNothingOver) {
+  auto device = fourChannels();
+  device.renderStatus = -10863;
+  configureWith(device);
+  auto capture = captureOf({0});
+  EXPECT_EQ(capture->render(nullptr, nullptr, 1, 512), -10863);
+  EXPECT_EQ(capture->ring.committed(), 0u);
+  EXPECT_EQ(capture->droppedBlocks.load(), 0u);
+}
+
+TEST_F(Render, WithoutAUnitNothingIsRendered) {
+  Capture capture(4, {0});
+  EXPECT_EQ(capture.render(nullptr, nullptr, 1, 512), noErr);
+  EXPECT_EQ(capture.ring.committed(), 0u);
+  EXPECT_EQ(capture.abl->mBuffers[3].mDataByteSize, 2048u);
+}
+
+TEST_F(Render, AFullRingDropsAndCountsBlocksUntilTheProcessingThreadCatchesUp) {
+  auto capture = captureOf({0, 1, 2});
+  std::size_t fit = Capture::ringFrames / 8192;
+  for (std::size_t i = 0; i < fit + 3; ++i) ASSERT_EQ(capture->render(nullptr, nullptr, 1, 8192), noErr);
+  EXPECT_EQ(capture->ring.committed(), fit);
+  EXPECT_EQ(capture->droppedBlocks.load(), 3u);
+  capture->ring.release();
+  ASSERT_EQ(capture->render(nullptr, nullptr, 1, 8192), noErr);
+  EXPECT_EQ(capture->ring.committed(), fit + 1);
+  EXPECT_EQ(capture->droppedBlocks.load(), 3u);
+}
+
+TEST(ProcessingThread, AChecksRunsAfterEveryBlockHandedOverBeforeIt) {
+  sim::configure(sim::World{});
+  Capture capture(2, {0});
+  capture.resamplers.emplace_back(48000.0);
+  for (int i = 0; i < 3; ++i) {
+    capture.ring.reserve(100);
+    capture.ring.commit();
+  }
+  static std::uint64_t seenReleased;
+  seenReleased = 0;
+  capture.requestCheck([](Capture& c) { seenReleased = c.ring.released(); });
+  capture.ring.reserve(100);
+  capture.ring.commit();
+  EXPECT_TRUE(capture.queue.serve(capture));
+  EXPECT_GE(seenReleased, 3u);
+  EXPECT_EQ(capture.ring.released(), 4u);
+  EXPECT_FALSE(capture.queue.serve(capture));  // the check ran once
+}
+}  // namespace
