@@ -1,0 +1,84 @@
+#pragma once
+// Runs the simulated build of `run` on a scenario written to a temporary file.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "tests/support/process_runner.h"
+
+namespace run_scenario {
+using nlohmann::json;
+using namespace testing_support;
+
+// A console with `channels` inputs at 48 kHz, named Desk.
+inline json desk(int channels = 8, double rate = 48000) {
+  return {{"id", 40},
+          {"name", "Desk"},
+          {"uid", "desk-uid"},
+          {"inputBuffers", {channels}},
+          {"rate", rate},
+          {"ranges", json::array({json::array({rate, rate})})}};
+}
+
+inline json world(json device) { return {{"devices", json::array({std::move(device)})}}; }
+
+class ScenarioFile {
+ public:
+  explicit ScenarioFile(const json& scenario) {
+    char name[] = "/tmp/tavirel-scenario-XXXXXX";
+    int fd = mkstemp(name);
+    if (fd >= 0) close(fd);
+    path_ = name;
+    std::ofstream(path_) << scenario.dump();
+  }
+  ~ScenarioFile() { std::remove(path_.c_str()); }
+  ScenarioFile(const ScenarioFile&) = delete;
+  ScenarioFile& operator=(const ScenarioFile&) = delete;
+  std::vector<std::pair<std::string, std::string>> env() const { return {{"TAVIREL_SIM_SCENARIO", path_}}; }
+
+ private:
+  std::string path_;
+};
+
+inline std::vector<std::string> runArgs(std::vector<std::string> options) {
+  options.insert(options.begin(), "run");
+  return options;
+}
+
+// Runs to the end with standard input closed at once.
+inline ProcessResult runToEnd(const json& scenario, const std::vector<std::string>& options,
+                              Milliseconds limit = Milliseconds(20000)) {
+  ScenarioFile file(scenario);
+  return runProcess(builtProgram("tavirel-audio-sim"), runArgs(options), file.env(), "", limit);
+}
+
+// A run that keeps its standard input open, so that only the watchdog or the
+// device can end it.
+struct Streaming {
+  Streaming(const json& scenario, const std::vector<std::string>& options)
+      : file(scenario), process(builtProgram("tavirel-audio-sim"), runArgs(options), file.env()) {}
+  ScenarioFile file;
+  RunningProcess process;
+};
+
+inline json onlyEvent(const ProcessResult& result) {
+  EXPECT_EQ(result.err.size(), 1u);
+  if (result.err.empty()) return json();
+  return json::parse(result.err.back().text, nullptr, false);
+}
+
+inline const ErrLine* findEvent(const ProcessResult& result, const std::string& name) {
+  for (auto& line : result.err) {
+    auto event = json::parse(line.text, nullptr, false);
+    if (event.is_object() && event.value("event", "") == name) return &line;
+  }
+  return nullptr;
+}
+
+inline json error(const std::string& msg) { return {{"event", "error"}, {"msg", msg}}; }
+}  // namespace run_scenario
