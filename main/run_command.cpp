@@ -1,7 +1,8 @@
 // The run command: access, device, channels and rate, then capture until
 // something ends the process.
 #include <cmath>
-#include <semaphore>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -17,9 +18,28 @@
 #include "main/watchdog.h"
 
 namespace {
+// A one-shot semaphore with the answer. (std::binary_semaphore is not
+// available on every macOS this builds for.)
 struct AccessAnswer {
-  std::binary_semaphore answered{0};
-  bool granted = false;  // written before the release, read after the acquire
+  std::mutex lock;
+  std::condition_variable signal;
+  bool answered = false;
+  bool granted = false;
+
+  void give(bool yes) {
+    {
+      std::lock_guard guard(lock);
+      granted = yes;
+      answered = true;
+    }
+    signal.notify_one();
+  }
+
+  bool wait() {
+    std::unique_lock guard(lock);
+    signal.wait(guard, [this] { return answered; });
+    return granted;
+  }
 };
 
 void ensureMicrophoneAccess() {
@@ -28,16 +48,10 @@ void ensureMicrophoneAccess() {
       return;
     case host::notDetermined: {
       status({{"event", "permission"}});
-      AccessAnswer answer;
+      static AccessAnswer answer;  // outlives the platform thread that answers
       host::requestMicrophoneAccess(
-          [](bool granted, void* context) {
-            auto* waiting = static_cast<AccessAnswer*>(context);
-            waiting->granted = granted;
-            waiting->answered.release();
-          },
-          &answer);
-      answer.answered.acquire();
-      if (answer.granted) return;
+          [](bool granted, void* context) { static_cast<AccessAnswer*>(context)->give(granted); }, &answer);
+      if (answer.wait()) return;
       break;
     }
     default:
