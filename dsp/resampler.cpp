@@ -71,30 +71,57 @@ void Resampler::process(const float* samples, std::int64_t count, std::vector<st
 
 namespace {
 
-// Plain vectors of doubles: each lane is rounded exactly like a scalar double,
-// so lanes give the same bits as process.
-typedef double Lanes2 __attribute__((vector_size(2 * sizeof(double))));
-typedef double Lanes4 __attribute__((vector_size(4 * sizeof(double))));
+// Two doubles in one register: each lane is rounded exactly like a scalar
+// double, so lanes give the same bits as process.
+typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
+
+// One Biquad per lane.
+struct PairSection {
+  Pair b0, b1, b2, a1, a2, z1, z2;
+
+  Pair run(Pair x) {
+    Pair y = b0 * x + z1;
+    z1 = z2 + (b1 * x - a1 * y);
+    z2 = b2 * x - a2 * y;
+    return y;
+  }
+};
+
+PairSection pairOf(const Biquad& l, const Biquad& r) {
+  PairSection s;
+  s.b0 = Pair{l.b0, r.b0}, s.b1 = Pair{l.b1, r.b1}, s.b2 = Pair{l.b2, r.b2};
+  s.a1 = Pair{l.a1, r.a1}, s.a2 = Pair{l.a2, r.a2};
+  s.z1 = Pair{l.z1, r.z1}, s.z2 = Pair{l.z2, r.z2};
+  return s;
+}
+
+void unpair(const PairSection& s, Biquad& l, Biquad& r) {
+  l.z1 = s.z1[0], l.z2 = s.z2[0];
+  r.z1 = s.z1[1], r.z2 = s.z2[1];
+}
 
 bool sameCourse(const Resampler& a, const Resampler& b) {
   return !a.passthrough && !b.passthrough && a.step == b.step && a.pos == b.pos;
 }
 
-// Runs L resamplers that share step and pos in lockstep: one filter chain per
-// lane, one interpolation position for all.
-template <typename V>
+// Runs 2 × K resamplers that share step and pos in lockstep: one filter chain
+// per lane, one interpolation position for all. Several independent chains in
+// flight hide the latency of each; K is small enough that the state stays in
+// registers.
+template <std::size_t K>
 void runSideBySide(Resampler* rs, const float* blocks, std::size_t frames, std::vector<std::int16_t>* into) {
-  constexpr std::size_t L = sizeof(V) / sizeof(double);
-  V ab0, ab1, ab2, aa1, aa2, az1, az2, bb0, bb1, bb2, ba1, ba2, bz1, bz2, pv;
+  constexpr std::size_t L = 2 * K;
+  PairSection first[K], second[K];
+  Pair pv[K];
+  for (std::size_t k = 0; k < K; ++k) {
+    Resampler &l = rs[2 * k], &r = rs[2 * k + 1];
+    first[k] = pairOf(l.f1, r.f1);
+    second[k] = pairOf(l.f2, r.f2);
+    pv[k] = Pair{l.prev, r.prev};
+  }
   const float* in[L];
   std::size_t used[L];
   for (std::size_t l = 0; l < L; ++l) {
-    const Resampler& r = rs[l];
-    ab0[l] = r.f1.b0, ab1[l] = r.f1.b1, ab2[l] = r.f1.b2, aa1[l] = r.f1.a1, aa2[l] = r.f1.a2;
-    az1[l] = r.f1.z1, az2[l] = r.f1.z2;
-    bb0[l] = r.f2.b0, bb1[l] = r.f2.b1, bb2[l] = r.f2.b2, ba1[l] = r.f2.a1, ba2[l] = r.f2.a2;
-    bz1[l] = r.f2.z1, bz2[l] = r.f2.z2;
-    pv[l] = r.prev;
     in[l] = blocks + l * frames;
     used[l] = into[l].size();
   }
@@ -110,14 +137,11 @@ void runSideBySide(Resampler* rs, const float* blocks, std::size_t frames, std::
   }
 
   for (std::size_t i = 0; i < frames; ++i) {
-    V x;
-    for (std::size_t l = 0; l < L; ++l) x[l] = static_cast<double>(in[l][i]);
-    V y1 = ab0 * x + az1;
-    az1 = az2 + (ab1 * x - aa1 * y1);
-    az2 = ab2 * x - aa2 * y1;
-    V y = bb0 * y1 + bz1;
-    bz1 = bz2 + (bb1 * y1 - ba1 * y);
-    bz2 = bb2 * y1 - ba2 * y;
+    Pair y[K];
+    for (std::size_t k = 0; k < K; ++k) {
+      Pair x = {static_cast<double>(in[2 * k][i]), static_cast<double>(in[2 * k + 1][i])};
+      y[k] = second[k].run(first[k].run(x));
+    }
     while (p <= 1.0) {
       if (emitted == room) {
         std::size_t more = expectedOutput(st, frames - i);
@@ -128,21 +152,27 @@ void runSideBySide(Resampler* rs, const float* blocks, std::size_t frames, std::
         room = into[0].size() - used[0];
         for (std::size_t l = 1; l < L; ++l) room = std::min(room, into[l].size() - used[l]);
       }
-      V v = pv + p * (y - pv);
-      for (std::size_t l = 0; l < L; ++l) out[l][emitted] = toSample16(v[l]);
+      for (std::size_t k = 0; k < K; ++k) {
+        Pair v = pv[k] + p * (y[k] - pv[k]);
+        out[2 * k][emitted] = toSample16(v[0]);
+        out[2 * k + 1][emitted] = toSample16(v[1]);
+      }
       ++emitted;
       p = st + p;
     }
     p = p - 1.0;
-    pv = y;
+    for (std::size_t k = 0; k < K; ++k) pv[k] = y[k];
   }
 
+  for (std::size_t k = 0; k < K; ++k) {
+    Resampler &l = rs[2 * k], &r = rs[2 * k + 1];
+    unpair(first[k], l.f1, r.f1);
+    unpair(second[k], l.f2, r.f2);
+    l.prev = pv[k][0], r.prev = pv[k][1];
+  }
   for (std::size_t l = 0; l < L; ++l) {
     into[l].resize(used[l] + emitted);
-    Resampler& r = rs[l];
-    r.f1.z1 = az1[l], r.f1.z2 = az2[l], r.f2.z1 = bz1[l], r.f2.z2 = bz2[l];
-    r.prev = pv[l];
-    r.pos = p;
+    rs[l].pos = p;
   }
 }
 
@@ -158,10 +188,10 @@ void processChannels(std::span<Resampler> resamplers, const float* blocks, std::
     while (run < 4 && i + run < count && sameCourse(resamplers[i], resamplers[i + run])) ++run;
     const float* first = blocks + i * frames;
     if (run == 4) {
-      runSideBySide<Lanes4>(&resamplers[i], first, frames, &into[i]);
+      runSideBySide<2>(&resamplers[i], first, frames, &into[i]);
     } else if (run >= 2) {
       run = 2;
-      runSideBySide<Lanes2>(&resamplers[i], first, frames, &into[i]);
+      runSideBySide<1>(&resamplers[i], first, frames, &into[i]);
     } else {
       resamplers[i].process(first, static_cast<std::int64_t>(frames), into[i]);
     }
