@@ -1,11 +1,9 @@
 // `list` on the simulated machine, and on this Linux machine.
 #include <gtest/gtest.h>
 
-#include "tests/process/scenario_file.h"
-#include "tests/support/process_runner.h"
+#include "tests/process/run_scenario.h"
 
-using namespace testing_support;
-using nlohmann::json;
+using namespace run_scenario;
 
 namespace {
 ProcessResult listOn(const json& scenario) {
