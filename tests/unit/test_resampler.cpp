@@ -67,16 +67,6 @@ TEST(ResamplerRate, ARefusedRateBuiltAnywayGivesNothingAndReturns) {
   }
 }
 
-TEST(Resampler, BuildsBothSectionsAndTheStep) {
-  Resampler r(44100);
-  EXPECT_EQ(r.step, 2.75625);
-  EXPECT_EQ(r.f1.b0, Biquad(7000, 0.5412, 44100).b0);
-  EXPECT_EQ(r.f2.a2, Biquad(7000, 1.3066, 44100).a2);
-  EXPECT_EQ(r.pos, 0.0);
-  EXPECT_EQ(r.prev, 0.0);
-  EXPECT_FALSE(r.passthrough);
-}
-
 TEST(Resampler, OutputCountsFollowTheStep) {
   auto input = noise(96000, 2);
   EXPECT_EQ(resample(48000, input).size(), 32001u);
@@ -98,18 +88,6 @@ TEST(Resampler, AppendsWithoutTouchingWhatIsThere) {
   EXPECT_EQ(out[0], 11);
   EXPECT_EQ(out[2], 33);
   EXPECT_EQ(out[3], 0);  // a fresh filtering resampler starts at 0, whatever the input
-}
-
-TEST(Resampler, At48kEveryThirdFilteredSampleIsTaken) {
-  auto input = noise(3000, 4, 0.8f);
-  auto out = resample(48000, input);
-  Biquad a(7000, 0.5412, 48000), b(7000, 1.3066, 48000);
-  std::vector<double> filtered;
-  for (float x : input) filtered.push_back(b.run(a.run(x)));
-  ASSERT_EQ(out.size(), 1001u);
-  EXPECT_EQ(out[0], 0);
-  for (std::size_t k = 1; k < out.size(); ++k)
-    EXPECT_NEAR(out[k], toSample16(filtered[3 * k - 1]), 1) << k;
 }
 
 TEST(Resampler, At44100OutputsSitAtMultiplesOfTheStep) {
@@ -182,12 +160,6 @@ TEST(Resampler, ANanSampleSaturatesTheChannelForGood) {
   }
 }
 
-TEST(Resampler, BelowTwiceTheCornerASteadyInputEndsInTheClamp) {
-  std::vector<float> steady(20000, 0.1f);
-  auto out = resample(12000, steady);
-  EXPECT_TRUE(out.back() == 32767 || out.back() == -32768);
-}
-
 // Every channel through processChannels against each channel through its own
 // process calls, over channel counts that use every lane width.
 void expectSameAsOneByOne(std::vector<double> rates, std::size_t frames, int blocks, unsigned seed) {
@@ -226,6 +198,8 @@ TEST(ProcessChannels, GivesTheBitsOfOneChannelAtATime) {
 
 TEST(ProcessChannels, ChannelsAtDifferentRatesOrPlacesStayApart) {
   expectSameAsOneByOne({48000, 44100, 48000, 48000, 48000, 16000, 48000, 96000}, 1000, 3, 20);
+  // 8000 outputs per input: far more than one block's first reservation.
+  expectSameAsOneByOne({2, 2, 2, 2, 2}, 150, 2, 30);
   // One channel a few samples ahead of the others.
   std::vector<Resampler> rs;
   for (int c = 0; c < 4; ++c) rs.emplace_back(44100);
