@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/linux/alsa_capture.h"
+#include "platform/platform.h"
 #include "tests/support/process_runner.h"
 
 namespace {
@@ -177,5 +178,26 @@ TEST(CaptureFormats, OneChannelIsPickedOutOfInterleavedFrames) {
   convertChannel(reinterpret_cast<const unsigned char*>(wide), SND_PCM_FORMAT_FLOAT64_LE, 2, 1, 2, out);
   EXPECT_EQ(out[0], -0.125f);
   EXPECT_EQ(out[1], static_cast<float>(1.0 / 3));
+}
+}  // namespace
+
+namespace {
+TEST(LinuxCaptureUnit, AnUnknownDeviceCannotBeMadeCurrent) {
+  AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
+                                        kAudioUnitManufacturer_Apple, 0, 0};
+  AudioComponent component = AudioComponentFindNext(nullptr, &description);
+  ASSERT_NE(component, nullptr);
+  AudioUnit unit = nullptr;
+  ASSERT_EQ(AudioComponentInstanceNew(component, &unit), noErr);
+  ASSERT_NE(unit, nullptr);
+  AudioObjectID unknown = 987654;
+  EXPECT_NE(AudioUnitSetProperty(unit, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0, &unknown,
+                                 sizeof unknown),
+            noErr);
+  // Without a device there is nothing to initialise or start.
+  EXPECT_NE(AudioUnitInitialize(unit), noErr);
+  EXPECT_NE(AudioOutputUnitStart(unit), noErr);
+  description.componentSubType = fourCharCode("vpio");
+  EXPECT_EQ(AudioComponentFindNext(nullptr, &description), nullptr);
 }
 }  // namespace
