@@ -3,6 +3,7 @@
 #include <alsa/asoundlib.h>
 
 #include <cstdlib>
+#include <mutex>
 #include <set>
 
 #include "platform/linux/alsa_quiet.h"
@@ -60,15 +61,39 @@ void scanHints(std::vector<AlsaPcmEntry>& out) {
   }
   snd_device_name_free_hint(hints);
 }
+
+// The advertised PCMs depend on the configuration alone (card variants are
+// left out), and asking for them parses every configuration file and visits
+// every card: they are asked again only when the configuration changed, by our
+// update or by any other ALSA user's, which replaces the global tree.
+struct HintCache {
+  std::mutex lock;
+  bool valid = false;
+  const snd_config_t* tree = nullptr;
+  std::vector<AlsaPcmEntry> entries;
+};
+
+std::vector<AlsaPcmEntry> advertisedPcms() {
+  static auto* cache = new HintCache;
+  std::lock_guard guard(cache->lock);
+  bool changed = snd_config_update() > 0;  // reloads files that changed since the last update
+  if (changed || !cache->valid || cache->tree != snd_config) {
+    cache->entries.clear();
+    scanHints(cache->entries);
+    cache->tree = snd_config;
+    cache->valid = true;
+  }
+  return cache->entries;
+}
 }  // namespace
 
 std::vector<AlsaPcmEntry> scanAlsaPcms() {
   quietAlsa();
-  snd_config_update();  // picks up configuration and cards that changed since the last scan
+  auto advertised = advertisedPcms();
   std::vector<AlsaPcmEntry> found;
   int card = -1;
   while (snd_card_next(&card) == 0 && card >= 0) scanCard(card, found);
-  scanHints(found);
+  found.insert(found.end(), advertised.begin(), advertised.end());
 
   std::vector<AlsaPcmEntry> entries;
   std::set<std::string> seen;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "device/audio_properties.h"
 #include "device/device_catalogue.h"
@@ -109,5 +110,26 @@ TEST(AlsaPresence, NoDevicesAtAll) {
   EXPECT_EQ(catalogue(), json::array());
   EXPECT_EQ(findDevice(""), std::nullopt);
   alsa_test::writeConfig(alsa_test::configWithout({}));
+}
+}  // namespace
+
+namespace {
+// The capture unit reads its device on another thread while the main thread
+// rescans for the watchdog and the commands.
+TEST(AlsaConcurrency, ReadsFromTwoThreadsAgree) {
+  auto desk = idOf("desk");
+  std::thread capture([desk] {
+    for (int i = 0; i < 200; ++i) {
+      auto device = alsaDevice(desk);
+      ASSERT_TRUE(device.has_value());
+      EXPECT_EQ(device->channels, 8u);
+    }
+  });
+  for (int i = 0; i < 200; ++i) {
+    auto ids = allDevices();
+    EXPECT_NE(std::find(ids.begin(), ids.end(), desk), ids.end());
+    EXPECT_EQ(sampleRate(desk), 48000);
+  }
+  capture.join();
 }
 }  // namespace
