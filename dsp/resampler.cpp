@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-bool validResamplerRate(double rate) { return std::isfinite(rate) && rate > 0; }
+bool validResamplerRate(double rate) { return std::isfinite(rate) && rate >= 1; }
 
 Resampler::Resampler(double rate)
     : f1(7000, 0.5412, rate), f2(7000, 1.3066, rate), step(rate / 16000), passthrough(std::fabs(rate - 16000) < 1) {

@@ -11,10 +11,12 @@
 
 #include "dsp/biquad.h"
 
-// A rate a resampler can be built for: finite and above 0. Callers check this
-// before building one: at 0 or below the interpolation step would never
-// advance. A resampler built with a refused rate anyway produces nothing at
-// all, so a mistake shows as silence, never as a hang.
+// A rate a resampler can be built for: finite and at least 1 Hz. Callers
+// check this before building one: at 0 or below the interpolation step would
+// never advance, and far below audio rates each input sample would make an
+// unbounded number of output samples (16000 / rate of them). A resampler built
+// with a refused rate anyway produces nothing at all, so a mistake shows as
+// silence, never as a hang.
 bool validResamplerRate(double rate);
 
 class Resampler {

@@ -16,8 +16,7 @@ double parseRate(const std::string& text) {
   char* end = nullptr;
   errno = 0;
   double rate = std::strtod(text.c_str(), &end);
-  // Below 1 Hz each input sample would make thousands of output samples.
-  if (text.empty() || *end != '\0' || errno == ERANGE || !validResamplerRate(rate) || rate < 1)
+  if (text.empty() || *end != '\0' || errno == ERANGE || !validResamplerRate(rate))
     stop("bad --rate \"" + text + "\": give the input rate in Hz, 1 or more");
   return rate;
 }
