@@ -14,9 +14,11 @@ std::optional<std::string> eventLine(const Event& event) {
 }
 
 void status(const Event& event) {
-  // Once the process is ending, only the ending event may follow.
-  if (process::ending()) return;
-  if (auto line = eventLine(event)) writeAll(STDERR_FILENO, line->data(), line->size());
+  auto line = eventLine(event);
+  // Once the process is ending, nothing may follow its last line.
+  if (!line || !process::beginOutput()) return;
+  writeAll(STDERR_FILENO, line->data(), line->size());
+  process::endOutput();
 }
 
 void fail(const std::string& msg, int code) {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <thread>
 
@@ -21,21 +22,23 @@ bool claimEnd() { return (state.fetch_or(endingBit) & endingBit) == 0; }
   for (;;) pause();
 }
 
-[[noreturn]] void finish(int code) {
-  while ((state.load() & ~endingBit) != 0) std::this_thread::yield();
-  _exit(code);
+// A write that has begun may block for as long as the reader takes.
+void waitForWrites() {
+  while ((state.load() & ~endingBit) != 0) std::this_thread::sleep_for(std::chrono::microseconds(100));
 }
 }  // namespace
 
 void end(int code) {
   if (!claimEnd()) waitForTheEnd();
-  finish(code);
+  waitForWrites();
+  _exit(code);
 }
 
 void endWithLine(std::string_view line, int code) {
   if (!claimEnd()) waitForTheEnd();
+  waitForWrites();  // so that nothing follows the last line
   writeAll(STDERR_FILENO, line.data(), line.size());
-  finish(code);
+  _exit(code);
 }
 
 bool ending() { return (state.load() & endingBit) != 0; }

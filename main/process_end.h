@@ -2,7 +2,8 @@
 // Ending the process from any thread. The first end wins; a thread that tries
 // to end the process after it waits for the end. The process ends with _exit:
 // other threads keep running until then, so no destructor may run under them.
-// A frame write to standard output that has begun is allowed to complete.
+// A write to standard output or standard error that has begun is allowed to
+// complete, and nothing is written after the ending line.
 #include <string_view>
 
 namespace process {
@@ -16,8 +17,8 @@ namespace process {
 // True once some thread has begun to end the process.
 bool ending();
 
-// Brackets a write to standard output. beginOutput is false once the process
-// is ending; the caller must then not write.
+// Brackets a write to standard output or standard error. beginOutput is false
+// once the process is ending; the caller must then not write.
 bool beginOutput();
 void endOutput();
 
