@@ -48,7 +48,10 @@ class CommandReader {
     if (depth_ != 1) return true;
     key_ = name == "midi" ? Key::midi : name == "dest" ? Key::dest : name == "quit" ? Key::quit : Key::other;
     // A repeated key counts as its last occurrence.
-    if (key_ == Key::midi) command.midi.reset();
+    if (key_ == Key::midi) {
+      command.midi.reset();
+      midiValid_ = false;
+    }
     if (key_ == Key::dest) command.dest.clear();
     if (key_ == Key::quit) command.quit = true;
     return true;
