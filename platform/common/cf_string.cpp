@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/api/core_foundation.h"
+#include "platform/common/cf_string.h"
 
 struct __CFString {
   std::string utf8;
@@ -36,3 +36,5 @@ Boolean CFStringGetCString(CFStringRef string, char* buffer, CFIndex bufferSize,
 }
 
 void CFRelease(CFTypeRef object) { delete static_cast<const __CFString*>(object); }
+
+std::string cfStringText(CFStringRef string) { return string == nullptr ? "" : string->utf8; }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/api/core_midi.h"
+#include "platform/common/cf_string.h"
 #include "platform/linux/alsa_quiet.h"
 #include "platform/linux/alsa_seq_encode.h"
 
@@ -46,15 +47,6 @@ struct Sequencer {
 Sequencer& sequencer() {
   static auto* instance = new Sequencer;  // never destroyed: sends may come until _exit
   return *instance;
-}
-
-std::string textOf(CFStringRef string) {
-  if (string == nullptr) return "";
-  std::string text(static_cast<std::size_t>(CFStringGetMaximumSizeForEncoding(CFStringGetLength(string),
-                                                                               kCFStringEncodingUTF8)) + 1, '\0');
-  if (!CFStringGetCString(string, text.data(), static_cast<CFIndex>(text.size()), kCFStringEncodingUTF8)) return "";
-  text.resize(text.find('\0'));
-  return text;
 }
 
 // Client and port names are bytes; a display name is text, so bytes that are
@@ -157,7 +149,7 @@ OSStatus MIDIClientCreate(CFStringRef name, MIDINotifyProc, void*, MIDIClientRef
     if (int opened = snd_seq_open(&handle, "default", SND_SEQ_OPEN_OUTPUT, 0); opened < 0) return opened;
     seq.handle = handle;
   }
-  snd_seq_set_client_name(seq.handle, textOf(name).c_str());
+  snd_seq_set_client_name(seq.handle, cfStringText(name).c_str());
   *outClient = ourClientRef;
   return 0;
 }
@@ -167,7 +159,7 @@ OSStatus MIDIOutputPortCreate(MIDIClientRef client, CFStringRef portName, MIDIPo
   std::lock_guard guard(seq.lock);
   if (client != ourClientRef || seq.handle == nullptr) return invalidClient;
   // Readable and open to subscription, so that other programs see where our messages come from.
-  int port = snd_seq_create_simple_port(seq.handle, textOf(portName).c_str(),
+  int port = snd_seq_create_simple_port(seq.handle, cfStringText(portName).c_str(),
                                         SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
                                         SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
   if (port < 0) return port;

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/api/core_midi.h"
+#include "platform/common/cf_string.h"
 #include "platform/sim/sim_world.h"
 
 namespace {
@@ -17,15 +18,6 @@ constexpr OSStatus unknownProperty = -10835;
 // Handles are small numbers with a tag in the high bits, so that a client,
 // a port and an endpoint are never mistaken for one another.
 constexpr UInt32 clientTag = 0x100000, portTag = 0x200000, endpointTag = 0x300000;
-
-std::string textOf(CFStringRef string) {
-  if (string == nullptr) return "";
-  std::string text(static_cast<std::size_t>(CFStringGetMaximumSizeForEncoding(CFStringGetLength(string),
-                                                                               kCFStringEncodingUTF8)) + 1, '\0');
-  if (!CFStringGetCString(string, text.data(), static_cast<CFIndex>(text.size()), kCFStringEncodingUTF8)) return "";
-  text.resize(text.find('\0'));
-  return text;
-}
 
 // The destination index of an endpoint, if it names one of the world's destinations.
 std::optional<std::size_t> destinationIndex(const sim::World& world, MIDIEndpointRef endpoint) {
@@ -72,7 +64,7 @@ OSStatus MIDIClientCreate(CFStringRef name, MIDINotifyProc, void*, MIDIClientRef
   std::lock_guard guard(sim::worldLock());
   if (world.midi.clientStatus != 0) return world.midi.clientStatus;
   world.clientsCreated += 1;
-  world.clientName = textOf(name);
+  world.clientName = cfStringText(name);
   *outClient = clientTag | static_cast<UInt32>(world.clientsCreated);
   return 0;
 }
@@ -84,7 +76,7 @@ OSStatus MIDIOutputPortCreate(MIDIClientRef client, CFStringRef portName, MIDIPo
       static_cast<int>(client & 0xFFFFF) > world.clientsCreated)
     return invalidClient;
   world.portsCreated += 1;
-  world.portName = textOf(portName);
+  world.portName = cfStringText(portName);
   *outPort = portTag | static_cast<UInt32>(world.portsCreated);
   return 0;
 }
