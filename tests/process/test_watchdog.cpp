@@ -53,6 +53,11 @@ TEST(Watchdog, ARateChangeShowsTheIntegerPart) {
   EXPECT_NEAR(ended.errorAtMs - ended.startedAtMs, 1000, 400);
 }
 
+TEST(Watchdog, ARateNoIntegerTypeHoldsIsShownInFull) {
+  auto ended = runUntilItEnds(deskWith({{"rateChangeAtMs", 300}, {"rateChangeTo", 1e30}}));
+  EXPECT_EQ(ended.error, error("Sample rate changed to 1000000000000000019884624838656 Hz"));
+}
+
 TEST(Watchdog, HalfAHertzPastOneIsAChange) {
   auto ended = runUntilItEnds(deskWith({{"rateChangeAtMs", 300}, {"rateChangeTo", 48001.5}}));
   EXPECT_EQ(ended.error, error("Sample rate changed to 48001 Hz"));
