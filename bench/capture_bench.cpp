@@ -3,13 +3,17 @@
 //  - CopyOut: the audio thread's share after the device render (copy the picks
 //    into the hand-off ring) plus the processing thread taking the block out;
 //  - Process: the processing thread's work per block (16 resamplers, frames);
-//  - Latency: a paced audio thread renders 6 s of blocks into a running
-//    capture whose standard output is a pipe; a reader stamps each frame as
-//    it arrives. Reported: median and 99th percentile from the render of the
-//    block that completed a frame to the frame's arrival, in microseconds.
-// CPU per second of audio = (CopyOut + Process) × 100 blocks.
+//  - Latency: a paced audio thread hands 6 s of blocks (copy-out as render
+//    does it) to a running capture whose standard output is a pipe; a reader
+//    stamps each frame as it arrives. Reported: median and 99th percentile
+//    from the hand-over of the block that completed a frame to the frame's
+//    arrival, in microseconds, and the whole process's CPU in % of one core
+//    (audio thread, processing thread with its waiting, frame reader);
+//  - IdlePolling: the processing thread's own cost of waiting, in % of a core.
+// CPU per second of audio = (CopyOut + Process) × 100 blocks + IdlePolling.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,7 +25,6 @@
 #include <thread>
 
 #include "capture/capture.h"
-#include "platform/sim/sim_world.h"
 
 namespace {
 constexpr int deviceChannels = 32;
@@ -40,17 +43,24 @@ void fillWithNoise(Capture& capture) {
   for (std::size_t i = 0; i < deviceChannels * Capture::maxFrames; ++i) capture.storage[i] = noise(random);
 }
 
+double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
+
+// What render does once the device render has filled `storage`.
+void copyOut(Capture& capture) {
+  float* block = capture.ring.reserve(blockFrames);
+  if (block == nullptr) return;
+  std::size_t i = 0;
+  for (auto pick : capture.picks)
+    std::memcpy(block + i++ * blockFrames, capture.storage.get() + pick * Capture::maxFrames,
+                blockFrames * sizeof(float));
+  capture.ring.commit();
+}
+
 void CopyOut(benchmark::State& state) {
   Capture capture(deviceChannels, sixteenPicks());
   fillWithNoise(capture);
   for (auto _ : state) {
-    // What render does once the device render has filled `storage`.
-    float* block = capture.ring.reserve(blockFrames);
-    std::size_t i = 0;
-    for (auto pick : capture.picks)
-      std::memcpy(block + i++ * blockFrames, capture.storage.get() + pick * Capture::maxFrames,
-                  blockFrames * sizeof(float));
-    capture.ring.commit();
+    copyOut(capture);
     BlockRing::Block taken{nullptr, 0};
     capture.ring.front(taken);
     benchmark::DoNotOptimize(taken.data);
@@ -70,30 +80,29 @@ void Process(benchmark::State& state) {
 }
 BENCHMARK(Process)->Unit(benchmark::kMicrosecond);
 
+// The processing thread's cost while it waits: one poll a millisecond.
+void IdlePolling(benchmark::State& state) {
+  for (auto _ : state) {
+    auto capture = std::make_unique<Capture>(deviceChannels, sixteenPicks());
+    capture->queue.start(*capture);
+    rusage before, after;
+    getrusage(RUSAGE_SELF, &before);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    getrusage(RUSAGE_SELF, &after);
+    double used = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_stime);
+    state.counters["core_percent"] = used / 2.0 * 100;
+  }
+}
+BENCHMARK(IdlePolling)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void Latency(benchmark::State& state) {
   for (auto _ : state) {
     int frames[2];
     if (pipe(frames) != 0) state.SkipWithError("pipe");
     dup2(frames[1], STDOUT_FILENO);
 
-    sim::Device device;
-    device.id = 40;
-    device.inputBuffers = {deviceChannels};
-    for (int c = 0; c < deviceChannels; ++c) device.signals.push_back({"silence", 0, 0, 1});
-    sim::World world;
-    world.devices = {device};
-    sim::configure(world);
-
-    static Capture* capture = new Capture(deviceChannels, sixteenPicks());  // outlives its threads
-    AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
-                                          kAudioUnitManufacturer_Apple, 0, 0};
-    AudioComponentInstanceNew(AudioComponentFindNext(nullptr, &description), &capture->au);
-    AudioObjectID id = 40;
-    AudioUnitSetProperty(capture->au, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0, &id,
-                         sizeof id);
-    UInt32 largest = 8192;
-    AudioUnitSetProperty(capture->au, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &largest,
-                         sizeof largest);
+    auto capture = std::make_unique<Capture>(deviceChannels, sixteenPicks());
+    fillWithNoise(*capture);
     for (std::size_t i = 0; i < 16; ++i) capture->resamplers.emplace_back(48000.0);
     capture->queue.start(*capture);
 
@@ -129,13 +138,16 @@ void Latency(benchmark::State& state) {
       }
     });
 
+    rusage before, after;
+    getrusage(RUSAGE_SELF, &before);
     auto start = Clock::now();
     for (int b = 0; b < blocks; ++b) {
       std::this_thread::sleep_until(start + std::chrono::microseconds(10000) * b);
       rendered[b] = Clock::now();
-      capture->render(nullptr, nullptr, 1, blockFrames);
+      copyOut(*capture);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    getrusage(RUSAGE_SELF, &after);
     close(frames[1]);
     int devnull = open("/dev/null", O_WRONLY);
     dup2(devnull, STDOUT_FILENO);
@@ -148,6 +160,9 @@ void Latency(benchmark::State& state) {
       return;
     }
     state.counters["frames"] = static_cast<double>(latencies.size());
+    state.counters["core_percent"] = (seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
+                                      seconds(before.ru_stime)) /
+                                     (blocks / 100.0 + 0.1) * 100;
     state.counters["p50_us"] = latencies[latencies.size() / 2];
     state.counters["p99_us"] = latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
     state.counters["max_us"] = latencies.back();

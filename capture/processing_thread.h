@@ -2,8 +2,9 @@
 // The serial processing context "tavirel.dsp": takes the blocks that the audio
 // thread hands over, in order, through `Capture::process`, and runs the
 // watchdog's check once every block handed over before the check was asked
-// for has been processed. It waits by polling, so the audio thread never has
-// to wake it.
+// for has been processed. It waits by polling (every millisecond around the
+// time the next block is due, asleep for the rest of the gap), so the audio
+// thread never has to wake it.
 #include <atomic>
 #include <cstdint>
 #include <thread>
