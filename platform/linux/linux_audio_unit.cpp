@@ -14,16 +14,14 @@
 #include <thread>
 
 #include "platform/api/audio_toolbox.h"
+#include "platform/common/unit_properties.h"
 #include "platform/linux/alsa_capture.h"
 #include "platform/linux/alsa_devices.h"
 #include "platform/linux/alsa_quiet.h"
 
 struct ComponentInstanceRecord {
   std::optional<AlsaDevice> device;
-  AudioStreamBasicDescription client{};
-  bool haveClient = false;
-  UInt32 maxFrames = 4096;
-  AURenderCallbackStruct callback{nullptr, nullptr};
+  hal_unit::Settings settings;
   AlsaCaptureStream stream;
   std::atomic<bool> started{false};
   // Capture thread only: the outcome of the read the callback is about.
@@ -31,15 +29,20 @@ struct ComponentInstanceRecord {
 };
 
 namespace {
-constexpr OSStatus badDevice = 0x21646576;  // '!dev'
-constexpr OSStatus formatNotSupported = -10868;
-constexpr OSStatus invalidProperty = -10879;
-constexpr OSStatus invalidParameter = -50;
-constexpr OSStatus uninitialized = -10867;
-constexpr OSStatus tooManyFrames = -10874;
+using hal_unit::badDevice;
+using hal_unit::formatNotSupported;
+using hal_unit::invalidParameter;
+using hal_unit::tooManyFrames;
+using hal_unit::uninitialized;
 constexpr OSStatus cannotDoNow = -10863;  // the read behind this render failed
 
-int componentToken;
+// Rates ALSA can be asked for.
+bool alsaRate(Float64 rate) { return rate >= 1 && rate <= 4e6; }
+
+std::optional<hal_unit::DeviceSide> deviceSide(AudioUnit unit) {
+  if (!unit->device) return std::nullopt;
+  return hal_unit::DeviceSide{unit->device->rate, unit->device->channels};
+}
 
 void tryRealTimePriority() {
   sched_param param{};
@@ -81,7 +84,7 @@ void callBack(AudioUnit unit, std::uint64_t& sampleTime, UInt32 frames) {
   AudioTimeStamp stamp{};
   stamp.mSampleTime = static_cast<double>(sampleTime);
   AudioUnitRenderActionFlags flags = 0;
-  unit->callback.inputProc(unit->callback.inputProcRefCon, &flags, &stamp, 1, frames, nullptr);
+  unit->settings.callback.inputProc(unit->settings.callback.inputProcRefCon, &flags, &stamp, 1, frames, nullptr);
   sampleTime += frames;
 }
 
@@ -125,12 +128,7 @@ void captureLoop(AudioUnit unit) {
 }  // namespace
 
 AudioComponent AudioComponentFindNext(AudioComponent previous, const AudioComponentDescription* description) {
-  if (previous != nullptr || description == nullptr) return nullptr;
-  if (description->componentType != kAudioUnitType_Output ||
-      description->componentSubType != kAudioUnitSubType_HALOutput ||
-      description->componentManufacturer != kAudioUnitManufacturer_Apple)
-    return nullptr;
-  return reinterpret_cast<AudioComponent>(&componentToken);
+  return hal_unit::findHalOutput(previous, description);
 }
 
 OSStatus AudioComponentInstanceNew(AudioComponent component, AudioComponentInstance* instance) {
@@ -145,8 +143,6 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
   if (unit == nullptr || data == nullptr) return invalidParameter;
   if (unit->started) return uninitialized;
   switch (id) {
-    case kAudioOutputUnitProperty_EnableIO:
-      return size == sizeof(UInt32) ? noErr : invalidParameter;
     case kAudioOutputUnitProperty_CurrentDevice: {
       if (size != sizeof(AudioObjectID)) return invalidParameter;
       AudioObjectID id32;
@@ -157,64 +153,33 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
       return noErr;
     }
     case kAudioUnitProperty_StreamFormat: {
-      if (scope != kAudioUnitScope_Output || element != 1) return invalidProperty;
-      if (size < sizeof(AudioStreamBasicDescription)) return invalidParameter;
-      AudioStreamBasicDescription format;
-      std::memcpy(&format, data, sizeof format);
-      AudioFormatFlags wanted = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
-      if (format.mFormatID != kAudioFormatLinearPCM || format.mFormatFlags != wanted || format.mBitsPerChannel != 32 ||
-          !(format.mSampleRate >= 1 && format.mSampleRate <= 4e6) ||
-          (unit->device && format.mChannelsPerFrame != unit->device->channels))
-        return formatNotSupported;
-      unit->client = format;
-      unit->haveClient = true;
-      return noErr;
+      OSStatus status = hal_unit::checkClientFormatAddress(scope, element, size);
+      if (status != noErr) return status;
+      return hal_unit::setClientFormat(unit->settings, data, alsaRate, deviceSide(unit));
     }
-    case kAudioUnitProperty_MaximumFramesPerSlice:
-      if (size != sizeof(UInt32)) return invalidParameter;
-      std::memcpy(&unit->maxFrames, data, sizeof unit->maxFrames);
-      return noErr;
-    case kAudioOutputUnitProperty_SetInputCallback:
-      if (size != sizeof(AURenderCallbackStruct)) return invalidParameter;
-      std::memcpy(&unit->callback, data, sizeof unit->callback);
-      return noErr;
     default:
-      return invalidProperty;
+      return hal_unit::setPlainProperty(unit->settings, id, data, size);
   }
 }
 
 OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
                               void* data, UInt32* size) {
-  if (unit == nullptr || data == nullptr || size == nullptr) return invalidParameter;
-  if (id != kAudioUnitProperty_StreamFormat || scope != kAudioUnitScope_Input || element != 1) return invalidProperty;
-  if (*size < sizeof(AudioStreamBasicDescription)) return invalidParameter;
-  if (!unit->device) return uninitialized;
-  AudioStreamBasicDescription format{};
-  format.mSampleRate = unit->device->rate;
-  format.mFormatID = kAudioFormatLinearPCM;
-  format.mFormatFlags = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked;
-  format.mChannelsPerFrame = unit->device->channels;
-  format.mBytesPerFrame = 4 * format.mChannelsPerFrame;
-  format.mBytesPerPacket = format.mBytesPerFrame;
-  format.mFramesPerPacket = 1;
-  format.mBitsPerChannel = 32;
-  std::memcpy(data, &format, sizeof format);
-  *size = sizeof format;
-  return noErr;
+  if (unit == nullptr) return invalidParameter;
+  return hal_unit::getDeviceFormat(id, scope, element, data, size, deviceSide(unit));
 }
 
 OSStatus AudioUnitInitialize(AudioUnit unit) {
   if (unit == nullptr) return invalidParameter;
   if (!unit->device) return badDevice;
-  if (!unit->haveClient) return formatNotSupported;
+  if (!unit->settings.haveClient) return formatNotSupported;
   if (unit->stream.pcm != nullptr) return noErr;
-  int err = openAlsaCapture(unit->device->pcm, unit->device->channels, unit->client.mSampleRate, unit->stream);
+  int err = openAlsaCapture(unit->device->pcm, unit->device->channels, unit->settings.client.mSampleRate, unit->stream);
   return err < 0 ? static_cast<OSStatus>(err) : noErr;
 }
 
 OSStatus AudioOutputUnitStart(AudioUnit unit) {
   if (unit == nullptr) return invalidParameter;
-  if (unit->stream.pcm == nullptr || unit->callback.inputProc == nullptr) return uninitialized;
+  if (unit->stream.pcm == nullptr || unit->settings.callback.inputProc == nullptr) return uninitialized;
   if (unit->started.exchange(true)) return noErr;
   try {
     std::thread(captureLoop, unit).detach();
@@ -229,15 +194,10 @@ OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags*, const Audi
                          AudioBufferList* data) {
   if (unit == nullptr || data == nullptr || unit->stream.pcm == nullptr) return invalidParameter;
   if (unit->lastRead < 0) return cannotDoNow;
-  if (frames > unit->maxFrames) return tooManyFrames;
+  if (frames > unit->settings.maxFrames) return tooManyFrames;
   if (frames > static_cast<unsigned long>(unit->lastRead)) return invalidParameter;
-  AlsaCaptureStream& stream = unit->stream;
-  UInt32 channels = std::min<UInt32>(stream.channels, data->mNumberBuffers);
-  AudioBuffer* buffers = data->mBuffers;
-  for (UInt32 channel = 0; channel < channels; ++channel) {
-    if (buffers[channel].mData == nullptr || buffers[channel].mDataByteSize < frames * 4) return invalidParameter;
-    convertChannel(stream.raw.data(), stream.format, stream.channels, channel, frames,
-                   static_cast<float*>(buffers[channel].mData));
-  }
-  return noErr;
+  const AlsaCaptureStream& stream = unit->stream;
+  return hal_unit::fillBuffers(data, stream.channels, frames, [&](UInt32 channel, float* samples) {
+    convertChannel(stream.raw.data(), stream.format, stream.channels, channel, frames, samples);
+  });
 }

@@ -8,14 +8,12 @@
 #include <thread>
 
 #include "platform/api/audio_toolbox.h"
+#include "platform/common/unit_properties.h"
 #include "platform/sim/sim_world.h"
 
 struct ComponentInstanceRecord {
   std::optional<sim::Device> device;  // copied when made current
-  AudioStreamBasicDescription client{};
-  bool haveClient = false;
-  UInt32 maxFrames = 4096;
-  AURenderCallbackStruct callback{nullptr, nullptr};
+  hal_unit::Settings settings;
   bool initialized = false;
   std::atomic<bool> running{false};
   std::uint64_t blockStart = 0;  // first frame of the block being rendered; audio thread only
@@ -23,15 +21,10 @@ struct ComponentInstanceRecord {
 };
 
 namespace {
-// The statuses the real unit gives for these faults.
-constexpr OSStatus badDevice = 0x21646576;  // '!dev'
-constexpr OSStatus formatNotSupported = -10868;
-constexpr OSStatus invalidProperty = -10879;
-constexpr OSStatus invalidParameter = -50;
-constexpr OSStatus uninitialized = -10867;
-constexpr OSStatus tooManyFrames = -10874;
-
-int componentToken;
+using hal_unit::badDevice;
+using hal_unit::invalidParameter;
+using hal_unit::tooManyFrames;
+using hal_unit::uninitialized;
 
 std::optional<sim::Device> findDevice(AudioObjectID id) {
   auto& world = sim::world();
@@ -49,6 +42,13 @@ UInt32 channelsOf(const sim::Device& device) {
 
 double deviceSideRate(const sim::Device& device) { return device.unitRate.value_or(device.rate); }
 
+bool positiveRate(Float64 rate) { return rate > 0; }
+
+std::optional<hal_unit::DeviceSide> deviceSide(AudioUnit unit) {
+  if (!unit->device) return std::nullopt;
+  return hal_unit::DeviceSide{deviceSideRate(*unit->device), channelsOf(*unit->device)};
+}
+
 double speed() {
   auto& world = sim::world();
   std::lock_guard guard(sim::worldLock());
@@ -59,7 +59,7 @@ bool vanished(const sim::Device& device, double nowMs) { return device.vanishAtM
 
 void deliver(AudioUnit unit) {
   const sim::Device& device = *unit->device;
-  double rate = unit->client.mSampleRate > 0 ? unit->client.mSampleRate : deviceSideRate(device);
+  double rate = unit->settings.client.mSampleRate > 0 ? unit->settings.client.mSampleRate : deviceSideRate(device);
   double factor = speed();
   UInt32 frames = device.blockFrames;
   std::uint64_t delivered = 0;
@@ -75,7 +75,7 @@ void deliver(AudioUnit unit) {
     AudioTimeStamp stamp{};
     stamp.mSampleTime = static_cast<double>(delivered);
     AudioUnitRenderActionFlags flags = 0;
-    unit->callback.inputProc(unit->callback.inputProcRefCon, &flags, &stamp, 1, frames, nullptr);
+    unit->settings.callback.inputProc(unit->settings.callback.inputProcRefCon, &flags, &stamp, 1, frames, nullptr);
     delivered += frames;
   }
 }
@@ -87,12 +87,7 @@ AudioComponent AudioComponentFindNext(AudioComponent previous, const AudioCompon
     std::lock_guard guard(sim::worldLock());
     if (world.unit.missing) return nullptr;
   }
-  if (previous != nullptr || description == nullptr) return nullptr;
-  if (description->componentType != kAudioUnitType_Output ||
-      description->componentSubType != kAudioUnitSubType_HALOutput ||
-      description->componentManufacturer != kAudioUnitManufacturer_Apple)
-    return nullptr;
-  return reinterpret_cast<AudioComponent>(&componentToken);
+  return hal_unit::findHalOutput(previous, description);
 }
 
 OSStatus AudioComponentInstanceNew(AudioComponent component, AudioComponentInstance* instance) {
@@ -109,8 +104,6 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
   if (unit == nullptr || data == nullptr) return invalidParameter;
   auto& world = sim::world();
   switch (id) {
-    case kAudioOutputUnitProperty_EnableIO:
-      return size == sizeof(UInt32) ? noErr : invalidParameter;
     case kAudioOutputUnitProperty_CurrentDevice: {
       if (size != sizeof(AudioObjectID)) return invalidParameter;
       {
@@ -125,53 +118,23 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
       return noErr;
     }
     case kAudioUnitProperty_StreamFormat: {
-      if (scope != kAudioUnitScope_Output || element != 1) return invalidProperty;
-      if (size < sizeof(AudioStreamBasicDescription)) return invalidParameter;
+      OSStatus status = hal_unit::checkClientFormatAddress(scope, element, size);
+      if (status != noErr) return status;
       {
         std::lock_guard guard(sim::worldLock());
         if (world.unit.formatStatus != 0) return world.unit.formatStatus;
       }
-      AudioStreamBasicDescription format;
-      std::memcpy(&format, data, sizeof format);
-      AudioFormatFlags wanted = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
-      if (format.mFormatID != kAudioFormatLinearPCM || format.mFormatFlags != wanted || format.mBitsPerChannel != 32 ||
-          !(format.mSampleRate > 0) || (unit->device && format.mChannelsPerFrame != channelsOf(*unit->device)))
-        return formatNotSupported;
-      unit->client = format;
-      unit->haveClient = true;
-      return noErr;
+      return hal_unit::setClientFormat(unit->settings, data, positiveRate, deviceSide(unit));
     }
-    case kAudioUnitProperty_MaximumFramesPerSlice:
-      if (size != sizeof(UInt32)) return invalidParameter;
-      std::memcpy(&unit->maxFrames, data, sizeof unit->maxFrames);
-      return noErr;
-    case kAudioOutputUnitProperty_SetInputCallback:
-      if (size != sizeof(AURenderCallbackStruct)) return invalidParameter;
-      std::memcpy(&unit->callback, data, sizeof unit->callback);
-      return noErr;
     default:
-      return invalidProperty;
+      return hal_unit::setPlainProperty(unit->settings, id, data, size);
   }
 }
 
 OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
                               void* data, UInt32* size) {
-  if (unit == nullptr || data == nullptr || size == nullptr) return invalidParameter;
-  if (id != kAudioUnitProperty_StreamFormat || scope != kAudioUnitScope_Input || element != 1) return invalidProperty;
-  if (*size < sizeof(AudioStreamBasicDescription)) return invalidParameter;
-  if (!unit->device) return uninitialized;
-  AudioStreamBasicDescription format{};
-  format.mSampleRate = deviceSideRate(*unit->device);
-  format.mFormatID = kAudioFormatLinearPCM;
-  format.mFormatFlags = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked;
-  format.mChannelsPerFrame = channelsOf(*unit->device);
-  format.mBytesPerFrame = 4 * format.mChannelsPerFrame;
-  format.mBytesPerPacket = format.mBytesPerFrame;
-  format.mFramesPerPacket = 1;
-  format.mBitsPerChannel = 32;
-  std::memcpy(data, &format, sizeof format);
-  *size = sizeof format;
-  return noErr;
+  if (unit == nullptr) return invalidParameter;
+  return hal_unit::getDeviceFormat(id, scope, element, data, size, deviceSide(unit));
 }
 
 OSStatus AudioUnitInitialize(AudioUnit unit) {
@@ -196,7 +159,7 @@ OSStatus AudioOutputUnitStart(AudioUnit unit) {
   if (!unit->initialized) return uninitialized;
   if (unit->running.exchange(true)) return noErr;
   unit->startedAtMs = sim::nowMs();
-  if (unit->callback.inputProc != nullptr) std::thread(deliver, unit).detach();
+  if (unit->settings.callback.inputProc != nullptr) std::thread(deliver, unit).detach();
   return noErr;
 }
 
@@ -207,13 +170,8 @@ OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags*, const Audi
   if (device.renderStatus != 0 &&
       (!device.renderFailsAtMs || sim::nowMs() - unit->startedAtMs >= *device.renderFailsAtMs))
     return device.renderStatus;
-  if (frames > unit->maxFrames) return tooManyFrames;
-  UInt32 channels = std::min(channelsOf(device), data->mNumberBuffers);
-  AudioBuffer* buffers = data->mBuffers;
-  for (UInt32 channel = 0; channel < channels; ++channel) {
-    if (buffers[channel].mData == nullptr || buffers[channel].mDataByteSize < frames * 4) return invalidParameter;
-    auto* samples = static_cast<float*>(buffers[channel].mData);
+  if (frames > unit->settings.maxFrames) return tooManyFrames;
+  return hal_unit::fillBuffers(data, channelsOf(device), frames, [&](UInt32 channel, float* samples) {
     for (UInt32 frame = 0; frame < frames; ++frame) samples[frame] = sim::sample(device, channel, unit->blockStart + frame);
-  }
-  return noErr;
+  });
 }
