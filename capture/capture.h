@@ -54,6 +54,9 @@ class Capture {
   AudioBufferList* abl = nullptr;
   std::vector<Resampler> resamplers;
   std::vector<std::vector<std::int16_t>> pending;
+  // Processing thread only: one buffer serves every frame and stops
+  // allocating once it has grown to the largest.
+  std::vector<std::uint8_t> frame;
   std::chrono::steady_clock::time_point lastCallback;
 
   BlockRing ring;
