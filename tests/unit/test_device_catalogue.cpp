@@ -3,36 +3,24 @@
 
 #include "device/device_catalogue.h"
 #include "platform/sim/sim_world.h"
+#include "tests/unit/sim_devices.h"
 
 namespace {
-sim::Device device(AudioObjectID id, std::optional<std::string> name, std::optional<std::string> uid,
-                   std::vector<UInt32> buffers = {2}) {
-  sim::Device d;
-  d.id = id;
-  d.name = std::move(name);
-  d.uid = std::move(uid);
-  d.inputBuffers = std::move(buffers);
-  return d;
-}
-
-void configure(std::vector<sim::Device> devices) {
-  sim::World world;
-  world.devices = std::move(devices);
-  sim::configure(world);
-}
+using testing_support::configureDevices;
+using testing_support::inputDevice;
 
 TEST(InputDevices, RecordsEveryInputDeviceInListOrder) {
-  auto desk = device(20, "Desk", "D-1", {8, 8});
+  auto desk = inputDevice(20, "Desk", "D-1", {8, 8});
   desk.rate = 44100;
   desk.ranges = {{44100, 48000}};
-  auto nameless = device(21, "x", "N-1", {1});
+  auto nameless = inputDevice(21, "x", "N-1", {1});
   nameless.unreadable = {"name", "rates"};
-  auto rateless = device(22, "Rateless", "R-1", {2});
+  auto rateless = inputDevice(22, "Rateless", "R-1", {2});
   rateless.unreadable = {"rate"};
   rateless.ranges = {{48000, 48000}};
-  auto unconfigured = device(24, "Broken", "B-1", {2});
+  auto unconfigured = inputDevice(24, "Broken", "B-1", {2});
   unconfigured.unreadable = {"config"};
-  configure({desk, device(23, "Speakers", "S-1", {}), nameless, unconfigured, rateless});
+  configureDevices({desk, inputDevice(23, "Speakers", "S-1", {}), nameless, unconfigured, rateless});
 
   auto records = inputDevices();
   ASSERT_EQ(records.size(), 3u);
@@ -45,12 +33,12 @@ TEST(InputDevices, RecordsEveryInputDeviceInListOrder) {
 }
 
 TEST(InputDevices, NoDevicesOrNoListGiveNothing) {
-  configure({});
+  configureDevices({});
   EXPECT_TRUE(inputDevices().empty());
   EXPECT_EQ(findDevice(""), std::nullopt);
   EXPECT_EQ(findDevice("Desk"), std::nullopt);
   sim::World world;
-  world.devices = {device(2, "Desk", "D")};
+  world.devices = {inputDevice(2, "Desk", "D")};
   world.deviceListFails = true;
   sim::configure(world);
   EXPECT_TRUE(inputDevices().empty());
@@ -58,29 +46,30 @@ TEST(InputDevices, NoDevicesOrNoListGiveNothing) {
 }
 
 TEST(FindDevice, WholeNameWinsOverAnEarlierPartialMatch) {
-  configure({device(2, "Desk 32 Monitor", "A"), device(3, "desk 32", "B")});
+  configureDevices({inputDevice(2, "Desk 32 Monitor", "A"), inputDevice(3, "desk 32", "B")});
   EXPECT_EQ(findDevice("Desk 32"), 3u);
 }
 
 TEST(FindDevice, UidPassComesFirstAndIsCaseSensitive) {
-  configure({device(2, "abc-123", "X"), device(3, "Other", "ABC-123")});
+  configureDevices({inputDevice(2, "abc-123", "X"), inputDevice(3, "Other", "ABC-123")});
   EXPECT_EQ(findDevice("ABC-123"), 3u);
   EXPECT_EQ(findDevice("abc-123"), 2u);  // not the UID: the first candidate's name
-  configure({device(3, "Other", "ABC-123")});
+  configureDevices({inputDevice(3, "Other", "ABC-123")});
   EXPECT_EQ(findDevice("abc-123"), std::nullopt);
 }
 
 TEST(FindDevice, PartOfTheNameInAnyCaseAndFirstOfEqualNames) {
-  configure({device(2, "Speakers", "S"), device(3, "Stage Desk 32", "D1"), device(4, "Stage Desk 32", "D2")});
+  configureDevices({inputDevice(2, "Speakers", "S"), inputDevice(3, "Stage Desk 32", "D1"),
+                    inputDevice(4, "Stage Desk 32", "D2")});
   EXPECT_EQ(findDevice("DESK"), 3u);
   EXPECT_EQ(findDevice("stage desk 32"), 3u);
   EXPECT_EQ(findDevice("Desk 33"), std::nullopt);
 }
 
 TEST(FindDevice, OnlyPresentInputDevicesAreCandidates) {
-  auto leaving = device(4, "Gone", "G");
+  auto leaving = inputDevice(4, "Gone", "G");
   leaving.vanishAtMs = 0;
-  configure({device(2, "Speakers", "OUT-1", {}), device(3, "Mic", "IN-1", {0, 1}), leaving});
+  configureDevices({inputDevice(2, "Speakers", "OUT-1", {}), inputDevice(3, "Mic", "IN-1", {0, 1}), leaving});
   EXPECT_EQ(findDevice("OUT-1"), std::nullopt);
   EXPECT_EQ(findDevice("Speakers"), std::nullopt);
   EXPECT_EQ(findDevice("IN-1"), 3u);
@@ -88,21 +77,21 @@ TEST(FindDevice, OnlyPresentInputDevicesAreCandidates) {
 }
 
 TEST(FindDevice, EmptyQueryMatchesOnlyAnEmptyUidOrName) {
-  configure({device(2, "Desk", "D"), device(3, "", "E"), device(4, "Mic", std::nullopt)});
+  configureDevices({inputDevice(2, "Desk", "D"), inputDevice(3, "", "E"), inputDevice(4, "Mic", std::nullopt)});
   EXPECT_EQ(findDevice(""), 4u);  // the empty UID pass runs first
-  configure({device(2, "Desk", "D"), device(3, std::nullopt, "E")});
+  configureDevices({inputDevice(2, "Desk", "D"), inputDevice(3, std::nullopt, "E")});
   EXPECT_EQ(findDevice(""), 3u);
-  configure({device(2, "Desk", "D")});
+  configureDevices({inputDevice(2, "Desk", "D")});
   EXPECT_EQ(findDevice(""), std::nullopt);
 }
 
 TEST(FindDevice, CanonicallyEquivalentSpellingsMatch) {
   const std::string precomposed = "B\xC3\xBChne";  // "Bühne" with U+00FC
   const std::string decomposed = "Bu\xCC\x88hne";  // u + U+0308
-  configure({device(2, "Mic", "M"), device(3, precomposed + " Links", "P")});
+  configureDevices({inputDevice(2, "Mic", "M"), inputDevice(3, precomposed + " Links", "P")});
   EXPECT_EQ(findDevice(decomposed + " links"), 3u);
   EXPECT_EQ(findDevice("BU\xCC\x88HNE"), 3u);
-  configure({device(2, "Mic", "M"), device(3, decomposed + " Rechts", "P")});
+  configureDevices({inputDevice(2, "Mic", "M"), inputDevice(3, decomposed + " Rechts", "P")});
   EXPECT_EQ(findDevice(precomposed + " rechts"), 3u);
   EXPECT_EQ(findDevice("B\xC3\x9CHNE"), 3u);  // "BÜHNE", precomposed capital
 }

@@ -6,30 +6,22 @@
 
 #include "device/audio_properties.h"
 #include "platform/sim/sim_world.h"
+#include "tests/unit/sim_devices.h"
 
 namespace {
 using Ranges = std::vector<AudioValueRange>;
 using Rates = std::vector<double>;
+using testing_support::configureDevices;
 
 sim::Device device(AudioObjectID id, std::vector<UInt32> buffers = {2}) {
-  sim::Device d;
-  d.id = id;
-  d.name = "Device " + std::to_string(id);
-  d.uid = "UID-" + std::to_string(id);
-  d.inputBuffers = std::move(buffers);
-  return d;
-}
-
-void configure(std::vector<sim::Device> devices) {
-  sim::World world;
-  world.devices = std::move(devices);
-  sim::configure(world);
+  return testing_support::inputDevice(id, "Device " + std::to_string(id), "UID-" + std::to_string(id),
+                                      std::move(buffers));
 }
 
 Rates ratesOf(Ranges ranges) {
   auto d = device(7);
   d.ranges = std::move(ranges);
-  configure({d});
+  configureDevices({d});
   return availableRates(7);
 }
 
@@ -52,7 +44,7 @@ TEST(AvailableRates, NarrowRangesAreSingleRatesAndWideOnesPickTableRates) {
 }
 
 TEST(InputChannelCount, SumsEveryInputBuffer) {
-  configure({device(2, {2, 8, 0}), device(3, {}), device(4, {1})});
+  configureDevices({device(2, {2, 8, 0}), device(3, {}), device(4, {1})});
   EXPECT_EQ(inputChannelCount(2), 10);
   EXPECT_EQ(inputChannelCount(3), 0);  // output only: a list of zero buffers
   EXPECT_EQ(inputChannelCount(4), 1);
@@ -66,7 +58,7 @@ TEST(NeutralResults, EveryFailedReadFoldsIntoTheNeutralValue) {
   auto anonymous = device(6, {2});
   anonymous.name.reset();
   anonymous.uid.reset();
-  configure({broken, anonymous});
+  configureDevices({broken, anonymous});
   EXPECT_EQ(stringProp(5, kAudioObjectPropertyName), "");
   EXPECT_EQ(stringProp(5, kAudioDevicePropertyDeviceUID), "");
   EXPECT_EQ(sampleRate(5), 0.0);
@@ -83,14 +75,14 @@ TEST(NeutralResults, EveryFailedReadFoldsIntoTheNeutralValue) {
   failing.deviceListFails = true;
   sim::configure(failing);
   EXPECT_TRUE(allDevices().empty());
-  configure({});
+  configureDevices({});
   EXPECT_TRUE(allDevices().empty());
 }
 
 TEST(StringProp, ReadsNamesAndUidsAsUtf8) {
   auto d = device(9);
   d.name = "Pult Bühne 🎤";
-  configure({d});
+  configureDevices({d});
   EXPECT_EQ(stringProp(9, kAudioObjectPropertyName), "Pult Bühne 🎤");
   EXPECT_EQ(stringProp(9, kAudioDevicePropertyDeviceUID), "UID-9");
 }
@@ -98,7 +90,7 @@ TEST(StringProp, ReadsNamesAndUidsAsUtf8) {
 TEST(AllDevices, ListsPresentDevicesInOrder) {
   auto leaving = device(12);
   leaving.vanishAtMs = 0;
-  configure({device(11), leaving, device(10)});
+  configureDevices({device(11), leaving, device(10)});
   EXPECT_EQ(allDevices(), (std::vector<AudioObjectID>{11, 10}));
 }
 
@@ -122,7 +114,7 @@ TEST(SetSampleRate, AcceptedRateArrivesAfterSettling) {
   auto d = device(2);
   d.ranges = {{44100, 44100}, {48000, 48000}};
   d.rateSettleMs = 250;
-  configure({d});
+  configureDevices({d});
   EXPECT_TRUE(setSampleRate(2, 44100));
   EXPECT_EQ(sampleRate(2), 44100);
 }
@@ -131,14 +123,14 @@ TEST(SetSampleRate, ReadBackWithinOneHertzConfirms) {
   auto d = device(2);
   d.rateChangeAtMs = 0;
   d.rateChangeTo = 48000.6;  // whatever is asked, the device reports this
-  configure({d});
+  configureDevices({d});
   EXPECT_TRUE(setSampleRate(2, 48000));
 }
 
 TEST(SetSampleRate, RefusedRequestFailsWithoutWaiting) {
   auto d = device(2);
   d.setRateStatus = -50;
-  configure({d});
+  configureDevices({d});
   auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(setSampleRate(2, 44100));
   EXPECT_LT(secondsSince(start), 0.5);
@@ -149,7 +141,7 @@ TEST(SetSampleRate, RefusedRequestFailsWithoutWaiting) {
 TEST(SetSampleRate, RateThatNeverArrivesFailsAfterAboutThreeSeconds) {
   auto d = device(2);
   d.ranges = {{48000, 48000}};  // accepts the request, never takes 44100
-  configure({d});
+  configureDevices({d});
   auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(setSampleRate(2, 44100));
   EXPECT_GE(secondsSince(start), 2.9);
