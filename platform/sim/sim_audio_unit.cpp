@@ -55,6 +55,13 @@ double speed() {
   return world.speed > 0 ? world.speed : 1;
 }
 
+// The status the scenario makes one of the unit's calls fail with; 0 for none.
+OSStatus scripted(OSStatus sim::AudioUnitFaults::*fault) {
+  auto& world = sim::world();
+  std::lock_guard guard(sim::worldLock());
+  return world.unit.*fault;
+}
+
 bool vanished(const sim::Device& device, double nowMs) { return device.vanishAtMs && nowMs >= *device.vanishAtMs; }
 
 void deliver(AudioUnit unit) {
@@ -102,14 +109,10 @@ OSStatus AudioComponentInstanceNew(AudioComponent component, AudioComponentInsta
 OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
                               const void* data, UInt32 size) {
   if (unit == nullptr || data == nullptr) return invalidParameter;
-  auto& world = sim::world();
   switch (id) {
     case kAudioOutputUnitProperty_CurrentDevice: {
       if (size != sizeof(AudioObjectID)) return invalidParameter;
-      {
-        std::lock_guard guard(sim::worldLock());
-        if (world.unit.currentDeviceStatus != 0) return world.unit.currentDeviceStatus;
-      }
+      if (OSStatus status = scripted(&sim::AudioUnitFaults::currentDeviceStatus); status != 0) return status;
       AudioObjectID deviceId;
       std::memcpy(&deviceId, data, sizeof deviceId);
       auto device = findDevice(deviceId);
@@ -120,10 +123,7 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
     case kAudioUnitProperty_StreamFormat: {
       OSStatus status = hal_unit::checkClientFormatAddress(scope, element, size);
       if (status != noErr) return status;
-      {
-        std::lock_guard guard(sim::worldLock());
-        if (world.unit.formatStatus != 0) return world.unit.formatStatus;
-      }
+      if (OSStatus fault = scripted(&sim::AudioUnitFaults::formatStatus); fault != 0) return fault;
       return hal_unit::setClientFormat(unit->settings, data, positiveRate, deviceSide(unit));
     }
     default:
@@ -139,11 +139,7 @@ OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
 
 OSStatus AudioUnitInitialize(AudioUnit unit) {
   if (unit == nullptr) return invalidParameter;
-  auto& world = sim::world();
-  {
-    std::lock_guard guard(sim::worldLock());
-    if (world.unit.initializeStatus != 0) return world.unit.initializeStatus;
-  }
+  if (OSStatus status = scripted(&sim::AudioUnitFaults::initializeStatus); status != 0) return status;
   if (!unit->device) return badDevice;
   unit->initialized = true;
   return noErr;
@@ -151,11 +147,7 @@ OSStatus AudioUnitInitialize(AudioUnit unit) {
 
 OSStatus AudioOutputUnitStart(AudioUnit unit) {
   if (unit == nullptr) return invalidParameter;
-  auto& world = sim::world();
-  {
-    std::lock_guard guard(sim::worldLock());
-    if (world.unit.startStatus != 0) return world.unit.startStatus;
-  }
+  if (OSStatus status = scripted(&sim::AudioUnitFaults::startStatus); status != 0) return status;
   if (!unit->initialized) return uninitialized;
   if (unit->running.exchange(true)) return noErr;
   unit->startedAtMs = sim::nowMs();
