@@ -2,7 +2,6 @@
 // faults, the device-side rate, and an audio thread paced by the simulation
 // clock that delivers blocks of `sim::sample` until the audio stops, the
 // device vanishes or the process ends.
-#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
