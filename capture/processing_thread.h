@@ -2,11 +2,13 @@
 // The serial processing context "tavirel.dsp": takes the blocks that the audio
 // thread hands over, in order, through `Capture::process`, and runs the
 // watchdog's check once every block handed over before the check was asked
-// for has been processed. It waits by polling (every millisecond around the
-// time the next block is due, asleep for the rest of the gap), so the audio
-// thread never has to wake it.
+// for has been processed. It waits for blocks by polling (asleep until just
+// after the next block is due, looking closely only if it is late), so the
+// audio thread never has to wake it; a check request does wake it.
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 
 class Capture;
@@ -36,4 +38,8 @@ class ProcessingThread {
   std::atomic<bool> stop_{false};
   std::atomic<std::uint64_t> checkAfter_{0};  // blocks + 1; 0 when no check is asked for
   std::atomic<Check> check_{nullptr};
+  // Never touched by the audio thread: only check requests and the end wake the thread.
+  std::mutex wakeLock_;
+  std::condition_variable wake_;
+  bool woken_ = false;
 };
