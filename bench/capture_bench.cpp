@@ -80,7 +80,7 @@ void Process(benchmark::State& state) {
 }
 BENCHMARK(Process)->Unit(benchmark::kMicrosecond);
 
-// The processing thread's cost while it waits: one poll a millisecond.
+// The processing thread's cost while it waits with no audio coming.
 void IdlePolling(benchmark::State& state) {
   for (auto _ : state) {
     auto capture = std::make_unique<Capture>(deviceChannels, sixteenPicks());
