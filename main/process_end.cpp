@@ -41,8 +41,6 @@ void endWithLine(std::string_view line, int code) {
   _exit(code);
 }
 
-bool ending() { return (state.load() & endingBit) != 0; }
-
 bool beginOutput() {
   if ((state.fetch_add(1) & endingBit) == 0) return true;
   state.fetch_sub(1);

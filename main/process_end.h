@@ -14,9 +14,6 @@ namespace process {
 // Writes `line` (a complete event line) on standard error, then ends with `code`.
 [[noreturn]] void endWithLine(std::string_view line, int code);
 
-// True once some thread has begun to end the process.
-bool ending();
-
 // Brackets a write to standard output or standard error. beginOutput is false
 // once the process is ending; the caller must then not write.
 bool beginOutput();

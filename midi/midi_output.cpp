@@ -6,6 +6,7 @@
 
 #include "main/events.h"
 #include "midi/destination_match.h"
+#include "text/cf_text.h"
 
 MIDIClientRef midiClient = 0;
 MIDIPortRef midiPort = 0;
@@ -13,19 +14,6 @@ MIDIPortRef midiPort = 0;
 namespace {
 CFStringRef makeString(const char* text) {
   return CFStringCreateWithCString(kCFAllocatorDefault, text, kCFStringEncodingUTF8);
-}
-
-// The text of a string reference we own, which is released; nothing for null
-// or for text that cannot be had as UTF-8.
-std::optional<std::string> takeName(CFStringRef string) {
-  if (string == nullptr) return std::nullopt;
-  CFIndex size = CFStringGetMaximumSizeForEncoding(CFStringGetLength(string), kCFStringEncodingUTF8) + 1;
-  std::string text(static_cast<std::size_t>(std::max<CFIndex>(size, 1)), '\0');
-  bool copied = CFStringGetCString(string, text.data(), static_cast<CFIndex>(text.size()), kCFStringEncodingUTF8);
-  CFRelease(string);
-  if (!copied) return std::nullopt;
-  text.resize(text.find('\0'));
-  return text;
 }
 
 // The client and its port are made once; whichever failed is tried again on
@@ -68,7 +56,7 @@ std::vector<std::string> midiDestinations() {
   for (ItemCount i = 0; i < count; ++i) {
     CFStringRef name = nullptr;
     MIDIObjectGetStringProperty(MIDIGetDestination(i), kMIDIPropertyDisplayName, &name);
-    names.push_back(takeName(name).value_or("Destination " + std::to_string(i + 1)));
+    names.push_back(takeTextIfAny(name).value_or("Destination " + std::to_string(i + 1)));
   }
   return names;
 }

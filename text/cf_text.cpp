@@ -2,9 +2,9 @@
 
 #include <vector>
 
-std::string takeText(CFStringRef string) {
-  if (string == nullptr) return "";
-  std::string text;
+std::optional<std::string> takeTextIfAny(CFStringRef string) {
+  if (string == nullptr) return std::nullopt;
+  std::optional<std::string> text;
   CFIndex length = CFStringGetLength(string);
   CFIndex capacity = CFStringGetMaximumSizeForEncoding(length, kCFStringEncodingUTF8);
   if (capacity >= 0) {
@@ -15,3 +15,5 @@ std::string takeText(CFStringRef string) {
   CFRelease(string);
   return text;
 }
+
+std::string takeText(CFStringRef string) { return takeTextIfAny(string).value_or(""); }
