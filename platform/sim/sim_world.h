@@ -2,15 +2,14 @@
 // The simulated machine: audio devices, the audio unit, microphone
 // authorisation and MIDI, each with the faults the program must survive.
 // Tests fill it in-process with sim::configure(); tavirel-audio-sim reads the
-// scenario file named by TAVIREL_SIM_SCENARIO on first use. The JSON keys are
-// the member names below.
+// scenario file named by TAVIREL_SIM_SCENARIO on first use (sim_scenario.h:
+// the keys are the member names below, a new member needs its key there).
 //
 // Times are milliseconds on the simulation clock, which starts when the world
 // is configured and runs `speed` times faster than real time.
 #include <chrono>
 #include <cstdint>
 #include <mutex>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -117,9 +116,9 @@ struct World {
 
 // Replaces the world and restarts the simulation clock.
 void configure(const World& world);
-void configure(const nlohmann::json& scenario);
 
-// The world, read from TAVIREL_SIM_SCENARIO on first use if nobody configured it.
+// The world, read from TAVIREL_SIM_SCENARIO on first use if nobody configured it;
+// a refused scenario ends the process with its error event and exit code 2.
 // Hold worldLock() while reading or changing it from more than one thread.
 World& world();
 std::mutex& worldLock();
@@ -129,7 +128,5 @@ double nowMs();
 
 // Sample `frame` of device channel `channel` as the device delivers it.
 float sample(const Device& device, std::size_t channel, std::uint64_t frame);
-
-World fromJson(const nlohmann::json& scenario);
 
 }  // namespace sim

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tests/support/process_runner.h"
+#include "tests/support/scenario_round_trip.h"
 
 namespace run_scenario {
 using nlohmann::json;
@@ -27,19 +28,29 @@ inline json desk(int channels = 8, double rate = 48000) {
 
 inline json world(json device) { return {{"devices", json::array({std::move(device)})}}; }
 
+// The text of a scenario file as it stands, for scenarios the simulation must refuse.
+struct ScenarioText {
+  std::string text;
+};
+
 class ScenarioFile {
  public:
-  explicit ScenarioFile(const json& scenario) {
+  // Every scenario a test writes is first read and written back in-process.
+  explicit ScenarioFile(const json& scenario) : ScenarioFile(ScenarioText{scenario.dump()}) {
+    expectScenarioRoundTrips(scenario);
+  }
+  explicit ScenarioFile(const ScenarioText& scenario) {
     char name[] = "/tmp/tavirel-scenario-XXXXXX";
     int fd = mkstemp(name);
     if (fd >= 0) close(fd);
     path_ = name;
-    std::ofstream(path_) << scenario.dump();
+    std::ofstream(path_) << scenario.text;
   }
   ~ScenarioFile() { std::remove(path_.c_str()); }
   ScenarioFile(const ScenarioFile&) = delete;
   ScenarioFile& operator=(const ScenarioFile&) = delete;
   std::vector<std::pair<std::string, std::string>> env() const { return {{"TAVIREL_SIM_SCENARIO", path_}}; }
+  const std::string& path() const { return path_; }
 
  private:
   std::string path_;

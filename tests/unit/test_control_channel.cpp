@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "main/control_channel.h"

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <nlohmann/json.hpp>
 
 #include "main/commands.h"
 #include "platform/sim/sim_world.h"
