@@ -99,11 +99,7 @@ void Capture::start(AudioObjectID device) {
   OSStatus started = AudioOutputUnitStart(au);
   if (started != noErr) fail("Could not start capture (" + statusText(started) + "). Is microphone access allowed?", 3);
 
-  Event event{{"event", "started"},
-              {"device", stringProp(device, kAudioObjectPropertyName)},
-              {"rate", rate},
-              {"deviceChannels", nch},
-              {"channels", Event::array()}};
-  for (auto pick : picks) event["channels"].push_back(pick + 1);
-  status(event);
+  std::vector<std::int64_t> channels;
+  for (auto pick : picks) channels.push_back(pick + 1);
+  reportStarted(stringProp(device, kAudioObjectPropertyName), rate, nch, channels);
 }

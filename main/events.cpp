@@ -5,6 +5,20 @@
 #include "main/process_end.h"
 #include "main/write_all.h"
 
+namespace {
+using Event = nlohmann::json;
+
+// Every event but the last goes out here, in one write; one that cannot be
+// encoded is dropped.
+void write(const Event& event) {
+  auto line = eventLine(event);
+  // Once the process is ending, nothing may follow its last line.
+  if (!line || !process::beginOutput()) return;
+  writeAll(STDERR_FILENO, line->data(), line->size());
+  process::endOutput();
+}
+}  // namespace
+
 std::optional<std::string> eventLine(const Event& event) {
   try {
     return event.dump() + '\n';
@@ -13,13 +27,22 @@ std::optional<std::string> eventLine(const Event& event) {
   }
 }
 
-void status(const Event& event) {
-  auto line = eventLine(event);
-  // Once the process is ending, nothing may follow its last line.
-  if (!line || !process::beginOutput()) return;
-  writeAll(STDERR_FILENO, line->data(), line->size());
-  process::endOutput();
+void reportStarted(const std::string& device, double rate, std::int64_t deviceChannels,
+                   const std::vector<std::int64_t>& channels) {
+  write({{"event", "started"},
+         {"device", device},
+         {"rate", rate},
+         {"deviceChannels", deviceChannels},
+         {"channels", channels}});
 }
+
+void reportPermission() { write({{"event", "permission"}}); }
+
+void reportMidiSent(const std::string& dest, std::span<const std::uint8_t> bytes) {
+  write({{"event", "midi-sent"}, {"dest", dest}, {"bytes", std::vector<std::uint8_t>(bytes.begin(), bytes.end())}});
+}
+
+void reportMidiError(const std::string& msg) { write({{"event", "midi-error"}, {"msg", msg}}); }
 
 void fail(const std::string& msg, int code) {
   auto line = eventLine({{"event", "error"}, {"msg", msg}});

@@ -1,16 +1,29 @@
 #pragma once
-// Events: one compact JSON object per line on standard error.
+// Every event the program writes on standard error, with its keys: one
+// compact JSON object per line. Nothing else writes on standard error.
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
-using Event = nlohmann::json;
+// {"event":"started","device":…,"rate":…,"deviceChannels":…,"channels":[…]}:
+// capture runs; `channels` are the captured device channels, counted from 1.
+void reportStarted(const std::string& device, double rate, std::int64_t deviceChannels,
+                   const std::vector<std::int64_t>& channels);
 
-// The event as one line, or nothing when it cannot be encoded (invalid UTF-8).
-std::optional<std::string> eventLine(const Event& event);
+// {"event":"permission"}: the user is being asked for microphone access.
+void reportPermission();
 
-// Writes one event line in a single write; an event that cannot be encoded is dropped.
-void status(const Event& event);
+// {"event":"midi-sent","dest":…,"bytes":[…]}: `bytes` went to the destination so listed.
+void reportMidiSent(const std::string& dest, std::span<const std::uint8_t> bytes);
 
-// Writes {"event":"error","msg":msg} and ends the process with `code`.
+// {"event":"midi-error","msg":…}: a MIDI message was not sent; the run goes on.
+void reportMidiError(const std::string& msg);
+
+// {"event":"error","msg":…}: the last line; the process then ends with `code`.
 [[noreturn]] void fail(const std::string& msg, int code = 2);
+
+// An event as its line, or nothing when it cannot be encoded (invalid UTF-8).
+std::optional<std::string> eventLine(const nlohmann::json& event);

@@ -47,7 +47,7 @@ void ensureMicrophoneAccess() {
     case host::authorized:
       return;
     case host::notDetermined: {
-      status({{"event", "permission"}});
+      reportPermission();
       static AccessAnswer answer;  // outlives the platform thread that answers
       host::requestMicrophoneAccess(
           [](bool granted, void* context) { static_cast<AccessAnswer*>(context)->give(granted); }, &answer);

@@ -66,13 +66,13 @@ void sendMidi(const std::vector<std::uint8_t>& message, const std::string& dest)
   auto names = midiDestinations();
   auto found = matchDestination(names, dest);
   if (!found) {
-    status({{"event", "midi-error"}, {"msg", "MIDI destination not found: " + dest}});
+    reportMidiError("MIDI destination not found: " + dest);
     return;
   }
   const std::string& name = names[*found];
   if (auto failure = deliver(message, MIDIGetDestination(*found), name)) {
-    status({{"event", "midi-error"}, {"msg", *failure}});
+    reportMidiError(*failure);
     return;
   }
-  status({{"event", "midi-sent"}, {"dest", name}, {"bytes", message}});
+  reportMidiSent(name, message);
 }

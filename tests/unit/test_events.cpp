@@ -17,10 +17,28 @@ TEST(Events, FailWritesOneErrorLineThenExits) {
   EXPECT_EQ(runForked([] { fail("x", 5); }).exitCode, 5);
 }
 
+// The names and keys the desktop application reads.
+TEST(Events, EachEventAsTheApplicationReadsIt) {
+  auto ended = runForked([] {
+    reportPermission();
+    reportStarted("Desk", 48000, 8, {3, 1});
+    reportMidiSent("Lights", std::vector<std::uint8_t>{144, 60, 127});
+    reportMidiError("MIDI destination not found: FX");
+    fail("Audio device disconnected", 3);
+  });
+  EXPECT_EQ(ended.err,
+            "{\"event\":\"permission\"}\n"
+            "{\"channels\":[3,1],\"device\":\"Desk\",\"deviceChannels\":8,\"event\":\"started\",\"rate\":48000.0}\n"
+            "{\"bytes\":[144,60,127],\"dest\":\"Lights\",\"event\":\"midi-sent\"}\n"
+            "{\"event\":\"midi-error\",\"msg\":\"MIDI destination not found: FX\"}\n"
+            "{\"event\":\"error\",\"msg\":\"Audio device disconnected\"}\n");
+  EXPECT_EQ(ended.exitCode, 3);
+}
+
 TEST(Events, TextIsEscapedAndStaysOnOneLine) {
   std::string name = "Desk \"A\" \\ Bühne\nzwei\t🎛";
   auto ended = runForked([&] {
-    status({{"event", "started"}, {"device", name}, {"rate", 44100.5}, {"channels", {2, 1}}});
+    reportStarted(name, 44100.5, 4, {2, 1});
     fail("Audio device not found: " + name, 3);
   });
   EXPECT_EQ(ended.exitCode, 3);
@@ -30,6 +48,7 @@ TEST(Events, TextIsEscapedAndStaysOnOneLine) {
   EXPECT_EQ(started["device"], name);
   EXPECT_EQ(started["rate"], 44100.5);
   EXPECT_EQ(started["channels"], nlohmann::json({2, 1}));
+  EXPECT_EQ(started["deviceChannels"], 4);
   EXPECT_EQ(nlohmann::json::parse(ended.err.substr(firstEnd + 1))["msg"], "Audio device not found: " + name);
 }
 
@@ -37,8 +56,8 @@ TEST(Events, AnEventThatCannotBeEncodedIsDropped) {
   std::string invalid = "bad \xff\xfe utf-8";
   EXPECT_FALSE(eventLine({{"event", "error"}, {"msg", invalid}}).has_value());
   auto ended = runForked([&] {
-    status({{"event", "midi-sent"}, {"dest", invalid}});
-    status({{"event", "permission"}});
+    reportMidiSent(invalid, {});
+    reportPermission();
     fail(invalid, 3);  // the line is lost, the exit code is not
   });
   EXPECT_EQ(ended.err, "{\"event\":\"permission\"}\n");

@@ -60,7 +60,7 @@ TEST(ProcessEnd, AnEndWaitsForTheFrameBeingWritten) {
 TEST(ProcessEnd, NormalEndWritesNothingAndOtherEventsStopOnceEnding) {
   auto ended = runForked([] {
     std::thread chatter([] {
-      for (;;) status({{"event", "midi-sent"}, {"dest", "x"}});
+      for (;;) reportMidiSent("x", {});
     });
     chatter.detach();
     usleep(5000);
