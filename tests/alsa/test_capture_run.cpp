@@ -1,127 +1,53 @@
 // The built program captures a virtual ALSA console end to end: the frames it
 // writes carry, bit for bit, what tva1 encode makes of the same samples.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cmath>
-#include <cstdint>
-#include <cstring>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
 
 #include "platform/linux/alsa_capture.h"
 #include "platform/platform.h"
+#include "tests/alsa/recorded_console.h"
 #include "tests/support/process_runner.h"
 
 namespace {
 using nlohmann::json;
 using namespace testing_support;
+using namespace recorded_console;
 
+// The test console of capture-run.conf: four channels at 44.1 kHz, so the
+// resampler's phase runs across the capture's periods.
 constexpr int deviceChannels = 4;
-constexpr int recordingFrames = 48000 * 3;
-
-float recorded(int channel, int frame) {
-  // A different tone and level per channel, and a little noise so that no two
-  // channels could pass for each other.
-  double tone = 0.4 / (channel + 1) * std::sin(2 * M_PI * 150.0 * (channel + 1) * frame / 48000.0);
-  std::uint32_t x = static_cast<std::uint32_t>(frame) * 2654435761u + static_cast<std::uint32_t>(channel) * 40503u;
-  return static_cast<float>(tone + (static_cast<double>(x % 1000) - 500.0) * 1e-5);
-}
-
-std::string tempPath(const char* stem) {
-  std::string pattern = std::string("/tmp/tavirel-") + stem + "-XXXXXX";
-  int fd = mkstemp(pattern.data());
-  if (fd >= 0) close(fd);
-  return pattern;
-}
-
-// Channel samples of a frame stream, concatenated per channel.
-std::vector<std::vector<std::int16_t>> samplesOf(const std::string& stream) {
-  std::vector<std::vector<std::int16_t>> channels;
-  std::size_t at = 0;
-  while (at + 9 <= stream.size()) {
-    EXPECT_EQ(stream.compare(at, 4, "TVA1"), 0);
-    std::size_t count = static_cast<unsigned char>(stream[at + 4]);
-    std::uint32_t n;
-    std::memcpy(&n, stream.data() + at + 5, 4);
-    EXPECT_GE(n, 800u);
-    if (at + 9 + 2 * n * count > stream.size()) break;
-    channels.resize(count);
-    for (std::size_t c = 0; c < count; ++c) {
-      const char* from = stream.data() + at + 9 + 2 * n * c;
-      std::vector<std::int16_t> part(n);
-      std::memcpy(part.data(), from, 2 * n);
-      channels[c].insert(channels[c].end(), part.begin(), part.end());
-    }
-    at += 9 + 2 * n * count;
-  }
-  return channels;
-}
+constexpr int deviceRate = 44100;
 
 class CaptureRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    recording = tempPath("recording");
-    {
-      std::ofstream out(recording, std::ios::binary);
-      for (int frame = 0; frame < recordingFrames; ++frame)
-        for (int channel = 0; channel < deviceChannels; ++channel) {
-          float sample = recorded(channel, frame);
-          out.write(reinterpret_cast<const char*>(&sample), 4);
-        }
-    }
-    std::ifstream source(std::string(TAVIREL_SOURCE_DIR) + "/tests/alsa/capture-run.conf");
-    std::stringstream text;
-    text << source.rdbuf();
-    std::string config = text.str();
-    config.replace(config.find("@RECORDING@", config.find("infile")), 11, recording);
-    configPath = tempPath("capture-conf");
-    std::ofstream(configPath) << config;
+    frames = recording(deviceChannels, deviceRate, deviceRate * 2, deviceRate / 4);
+    recordingPath = temporaryFile("recording", std::string(reinterpret_cast<const char*>(frames.data()), frames.size() * 4));
+    configPath = configuration("tests/alsa/capture-run.conf", recordingPath);
   }
   void TearDown() override {
-    std::remove(recording.c_str());
+    std::remove(recordingPath.c_str());
     std::remove(configPath.c_str());
   }
 
-  std::string recording, configPath;
+  std::vector<float> frames;
+  std::string recordingPath, configPath;
 };
 
-TEST_F(CaptureRun, FramesEqualTheEncoderOfTheSameSamples) {
-  RunningProcess run(builtProgram("tavirel-audio"), {"run", "--device", "console", "--channels", "2,1"},
-                     {{"ALSA_CONFIG_PATH", configPath}});
-  // 1.5 s of the 3 s recording, then the parent closes the control pipe.
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  run.closeInput();
-  auto result = run.wait(Milliseconds(5000));
+TEST_F(CaptureRun, TheWholeRecordingIsStreamedSampleForSample) {
+  // Channel 2 then channel 1, through tva1 encode.
+  auto expected = encoded(picked(frames, deviceChannels, {1, 0}), 2, deviceRate);
+  ASSERT_EQ(expected.size(), 2u);
+  auto result = capture({"run", "--device", "console", "--channels", "2,1"}, configPath, expected[0].size());
   EXPECT_EQ(result.exitCode, 0);
   ASSERT_EQ(result.err.size(), 1u);
   EXPECT_EQ(json::parse(result.err[0].text), (json{{"event", "started"},
                                                    {"device", "Test Console"},
-                                                   {"rate", 48000.0},
+                                                   {"rate", 44100.0},
                                                    {"deviceChannels", 4},
                                                    {"channels", {2, 1}}}));
-
-  // The same samples, channel 2 then channel 1, through tva1 encode.
-  std::string picked;
-  for (int frame = 0; frame < recordingFrames; ++frame)
-    for (int channel : {1, 0}) {
-      float sample = recorded(channel, frame);
-      picked.append(reinterpret_cast<const char*>(&sample), 4);
-    }
-  auto encoded = runProcess(builtProgram("tva1"), {"encode", "--rate", "48000", "--channels", "2"}, {}, picked);
-  ASSERT_EQ(encoded.exitCode, 0);
-
-  auto captured = samplesOf(result.out);
-  auto expected = samplesOf(encoded.out);
-  ASSERT_EQ(captured.size(), 2u);
-  ASSERT_EQ(expected.size(), 2u);
-  // The run stopped part-way: compare what it wrote, at least a second of it.
-  ASSERT_GE(captured[0].size(), 16000u);
-  ASSERT_LE(captured[0].size(), expected[0].size());
-  for (std::size_t c = 0; c < 2; ++c) {
-    ASSERT_EQ(captured[c].size(), captured[0].size());
-    EXPECT_TRUE(std::equal(captured[c].begin(), captured[c].end(), expected[c].begin())) << "channel " << c;
-  }
+  expectWholeRecording(samplesOf(result.out), expected);
 }
 
 TEST_F(CaptureRun, AChannelTheConsoleLacksIsRefusedByName) {

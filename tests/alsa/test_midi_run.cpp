@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "tests/alsa/recorded_console.h"
 #include "tests/support/process_runner.h"
 
 namespace {
@@ -26,5 +27,7 @@ TEST(AlsaMidiRun, ALineToAnAbsentSequencerIsAnEventAndTheRunGoesOn) {
   ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[0].value("event", ""), "started");
   EXPECT_EQ(events[1], (json{{"event", "midi-error"}, {"msg", "MIDI destination not found: Lights"}}));
+  // The desk is a plug over the null device: one channel of silence throughout.
+  recorded_console::expectWholeRecording(recorded_console::samplesOf(result.out), recorded_console::Planes(1));
 }
 }  // namespace
