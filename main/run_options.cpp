@@ -1,38 +1,11 @@
 #include "main/run_options.h"
 
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
-
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-bool isSeparatorSpace(UChar32 c) { return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR; }
-
-std::string_view trimmed(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  auto length = static_cast<std::int32_t>(text.size());
-  std::int32_t begin = 0;
-  while (begin < length) {
-    std::int32_t next = begin;
-    UChar32 c;
-    U8_NEXT(bytes, next, length, c);
-    if (c < 0 || !isSeparatorSpace(c)) break;
-    begin = next;
-  }
-  std::int32_t end = length;
-  while (end > begin) {
-    std::int32_t previous = end;
-    UChar32 c;
-    U8_PREV(bytes, begin, previous, c);
-    if (c < 0 || !isSeparatorSpace(c)) break;
-    end = previous;
-  }
-  return text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
-}
-}  // namespace
+#include "text/separator_space.h"
 
 std::optional<std::int64_t> parseChannel(std::string_view piece) {
   std::string_view digits = piece;
@@ -54,7 +27,7 @@ std::vector<std::int64_t> parseChannelList(std::string_view text) {
     auto comma = text.find(',');
     std::string_view piece = text.substr(0, comma);
     if (!piece.empty())
-      if (auto channel = parseChannel(trimmed(piece))) channels.push_back(*channel);
+      if (auto channel = parseChannel(trimSeparatorSpace(piece))) channels.push_back(*channel);
     if (comma == std::string_view::npos) break;
     text.remove_prefix(comma + 1);
   }

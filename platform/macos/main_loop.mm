@@ -3,9 +3,9 @@
 #include <CoreFoundation/CoreFoundation.h>
 #include <dispatch/dispatch.h>
 
-#include <cstdlib>
 #include <memory>
 
+#include "main/process_end.h"
 #include "platform/host.h"
 
 namespace host {
@@ -29,7 +29,9 @@ void everyInterval(double seconds, std::function<void()> tick) {
 
 void runMainLoop() {
   CFRunLoopRun();
-  std::exit(0);  // the run loop has no sources left; nothing more will happen
+  // The run loop has no sources left, so nothing more will happen; the
+  // audio and processing threads may still run, so no destructor may.
+  process::end(0);
 }
 
 }  // namespace host

@@ -1,11 +1,13 @@
-#include "text/unicode_match.h"
-
+// matchKey over ICU, for Linux.
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
 
 #include <cstdint>
 #include <limits>
 #include <vector>
+
+#include "text/opaque_key.h"
+#include "text/unicode_match.h"
 
 namespace {
 using UText16 = std::vector<UChar>;
@@ -29,17 +31,6 @@ bool decompose(const UNormalizer2* nfd, const UText16& in, UText16& out) {
   return fill(out, [&](UChar* dest, int32_t capacity, UErrorCode* error) {
     return unorm2_normalize(nfd, in.data(), static_cast<int32_t>(in.size()), dest, capacity, error);
   });
-}
-
-// Marks a key made from bytes that are not UTF-8: 0xFF never occurs in UTF-8,
-// so such a key equals only itself and is never part of a text's key.
-std::string opaqueKey(std::string_view bytes) {
-  std::string key;
-  key.reserve(bytes.size() + 2);
-  key.push_back('\xFF');
-  key.append(bytes);
-  key.push_back('\xFF');
-  return key;
 }
 }  // namespace
 

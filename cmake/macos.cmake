@@ -1,0 +1,63 @@
+# The macOS program: the core over the system frameworks, the Objective-C host
+# services, the bundle information embedded in the executable (macOS asks the
+# user for the microphone only when it finds the usage text), and a signature
+# with the hardened runtime and our entitlements. Nothing is linked but the
+# system's libraries and frameworks.
+enable_language(OBJCXX)
+
+file(GLOB macos_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/macos/*.mm)
+add_library(tavirel_platform_macos STATIC ${macos_sources})
+target_include_directories(tavirel_platform_macos PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(tavirel_platform_macos PRIVATE -fobjc-arc)
+tavirel_warnings(tavirel_platform_macos)
+target_link_libraries(tavirel_platform_macos PUBLIC "-framework CoreAudio" "-framework AudioToolbox"
+  "-framework CoreMIDI" "-framework CoreFoundation" "-framework AVFoundation" "-framework Foundation")
+
+# The plist the executable embeds; scripts/check-macos reads this entry to
+# compare it with the linked section.
+set(TAVIREL_EMBEDDED_PLIST ${CMAKE_SOURCE_DIR}/platform/macos/Info.plist CACHE INTERNAL
+    "Info.plist embedded in __TEXT,__info_plist")
+target_link_options(tavirel_platform_macos INTERFACE
+  "LINKER:-sectcreate,__TEXT,__info_plist,${TAVIREL_EMBEDDED_PLIST}")
+
+add_executable(tavirel-audio ${CMAKE_SOURCE_DIR}/main/tavirel-audio.cpp)
+target_link_libraries(tavirel-audio PRIVATE tavirel_core tavirel_platform_macos)
+tavirel_warnings(tavirel-audio)
+set_property(TARGET tavirel-audio APPEND PROPERTY LINK_DEPENDS ${TAVIREL_EMBEDDED_PLIST})
+
+# Ad hoc ("-") lets a local build run; a release names a Developer ID
+# Application identity and gets a secure timestamp, which notarisation needs.
+set(TAVIREL_CODESIGN_IDENTITY "-" CACHE STRING "codesign identity: - for ad hoc, or a Developer ID Application")
+set(TAVIREL_ENTITLEMENTS ${CMAKE_SOURCE_DIR}/platform/macos/tavirel-audio.entitlements)
+if(CMAKE_CROSSCOMPILING)
+  find_program(TAVIREL_CODESIGN codesign)
+else()
+  find_program(TAVIREL_CODESIGN codesign REQUIRED)
+endif()
+if(TAVIREL_CODESIGN)
+  set(sign_options --force --sign "${TAVIREL_CODESIGN_IDENTITY}" --options runtime
+      --entitlements ${TAVIREL_ENTITLEMENTS})
+  if(NOT TAVIREL_CODESIGN_IDENTITY STREQUAL "-")
+    list(APPEND sign_options --timestamp)
+  endif()
+  add_custom_command(TARGET tavirel-audio POST_BUILD
+    COMMAND ${TAVIREL_CODESIGN} ${sign_options} $<TARGET_FILE:tavirel-audio> VERBATIM)
+  set_property(TARGET tavirel-audio APPEND PROPERTY LINK_DEPENDS ${TAVIREL_ENTITLEMENTS})
+else()
+  message(STATUS "codesign not found: tavirel-audio is left unsigned (cross build)")
+endif()
+
+# The tests of the Core Foundation text services, shared with the ICU ones,
+# run wherever GoogleTest is at hand (e.g. Homebrew's).
+if(TAVIREL_TESTS)
+  find_package(GTest QUIET)
+  if(GTest_FOUND)
+    enable_testing()
+    include(GoogleTest)
+    add_executable(text_tests ${CMAKE_SOURCE_DIR}/tests/unit/test_unicode_match.cpp
+                   ${CMAKE_SOURCE_DIR}/tests/unit/test_run_options.cpp)
+    target_link_libraries(text_tests PRIVATE tavirel_core tavirel_platform_macos GTest::gtest_main)
+    tavirel_warnings(text_tests)
+    gtest_discover_tests(text_tests)
+  endif()
+endif()
