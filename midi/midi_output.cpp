@@ -31,13 +31,18 @@ void makeClientAndPort() {
   }
 }
 
+// Core MIDI takes packet lists of at most this many bytes (MIDIServices.h).
+constexpr ByteCount largestPacketList = 65536;
+
 // Sends the whole message as one packet; a text saying why when it did not go out.
 std::optional<std::string> deliver(const std::vector<std::uint8_t>& message, MIDIEndpointRef endpoint,
                                    const std::string& name) {
-  // Room for the list and packet headers and every byte, so that no length is
-  // cut short here: the platform's packet limit alone decides.
+  // A packet holds at least one byte: an empty message has nothing to send.
+  if (message.empty()) return std::nullopt;
+  // Room for the list and packet headers and every byte, up to the largest
+  // list there may be: a message that needs more does not fit.
   ByteCount needed = offsetof(MIDIPacketList, packet) + offsetof(MIDIPacket, data) + message.size();
-  ByteCount size = std::max<ByteCount>(1024, needed);
+  ByteCount size = std::clamp<ByteCount>(needed, 1024, largestPacketList);
   std::vector<std::uint32_t> storage((size + 3) / 4);  // packet lists are 4-byte aligned
   auto* list = reinterpret_cast<MIDIPacketList*>(storage.data());
   MIDIPacket* packet = MIDIPacketListInit(list);

@@ -16,10 +16,35 @@ AudioComponent findHalOutput(AudioComponent previous, const AudioComponentDescri
   return reinterpret_cast<AudioComponent>(&componentToken);
 }
 
-OSStatus setPlainProperty(Settings& settings, AudioUnitPropertyID id, const void* data, UInt32 size) {
+OSStatus checkSetAddress(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element) {
   switch (id) {
     case kAudioOutputUnitProperty_EnableIO:
-      return size == sizeof(UInt32) ? noErr : invalidParameter;
+      if (scope == kAudioUnitScope_Input) return element == 1 ? noErr : invalidElement;
+      if (scope == kAudioUnitScope_Output) return element == 0 ? noErr : invalidElement;
+      return invalidProperty;
+    case kAudioUnitProperty_StreamFormat:
+      if (scope != kAudioUnitScope_Output) return invalidProperty;
+      return element == 1 ? noErr : invalidElement;
+    case kAudioOutputUnitProperty_CurrentDevice:
+    case kAudioUnitProperty_MaximumFramesPerSlice:
+    case kAudioOutputUnitProperty_SetInputCallback:
+      if (scope != kAudioUnitScope_Global) return invalidProperty;
+      return element == 0 ? noErr : invalidElement;
+    default:
+      return invalidProperty;
+  }
+}
+
+OSStatus setPlainProperty(Settings& settings, AudioUnitPropertyID id, AudioUnitScope scope, const void* data,
+                          UInt32 size) {
+  switch (id) {
+    case kAudioOutputUnitProperty_EnableIO: {
+      if (size != sizeof(UInt32)) return invalidParameter;
+      UInt32 on;
+      std::memcpy(&on, data, sizeof on);
+      (scope == kAudioUnitScope_Input ? settings.inputEnabled : settings.outputEnabled) = on != 0;
+      return noErr;
+    }
     case kAudioUnitProperty_MaximumFramesPerSlice:
       if (size != sizeof(UInt32)) return invalidParameter;
       std::memcpy(&settings.maxFrames, data, sizeof settings.maxFrames);
@@ -33,9 +58,21 @@ OSStatus setPlainProperty(Settings& settings, AudioUnitPropertyID id, const void
   }
 }
 
-OSStatus checkClientFormatAddress(AudioUnitScope scope, AudioUnitElement element, UInt32 size) {
-  if (scope != kAudioUnitScope_Output || element != 1) return invalidProperty;
-  if (size < sizeof(AudioStreamBasicDescription)) return invalidParameter;
+void deviceChosen(Settings& settings) { settings.deviceInputOnly = settings.inputEnabled && !settings.outputEnabled; }
+
+OSStatus checkInitialize(const Settings& settings) { return settings.deviceInputOnly ? noErr : noConnection; }
+
+OSStatus checkClientFormatSize(UInt32 size) {
+  return size < sizeof(AudioStreamBasicDescription) ? invalidParameter : noErr;
+}
+
+OSStatus checkBufferList(const Settings& settings, const AudioBufferList* data, UInt32 frames) {
+  if (settings.haveClient && data->mNumberBuffers != settings.client.mChannelsPerFrame) return invalidParameter;
+  for (UInt32 i = 0; i < data->mNumberBuffers; ++i) {
+    const AudioBuffer& buffer = data->mBuffers[i];
+    if (buffer.mNumberChannels != 1 || buffer.mData == nullptr || buffer.mDataByteSize < frames * 4)
+      return invalidParameter;
+  }
   return noErr;
 }
 

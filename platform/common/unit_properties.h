@@ -10,10 +10,12 @@
 
 namespace hal_unit {
 
-// The statuses the system's unit gives for these faults.
+// The statuses the system's unit gives for these faults (AUComponent.h).
 inline constexpr OSStatus badDevice = 0x21646576;  // '!dev'
 inline constexpr OSStatus formatNotSupported = -10868;
-inline constexpr OSStatus invalidProperty = -10879;
+inline constexpr OSStatus invalidProperty = -10879;  // also a property on a scope it does not have
+inline constexpr OSStatus invalidElement = -10877;
+inline constexpr OSStatus noConnection = -10876;
 inline constexpr OSStatus invalidParameter = -50;
 inline constexpr OSStatus uninitialized = -10867;
 inline constexpr OSStatus tooManyFrames = -10874;
@@ -23,6 +25,12 @@ struct Settings {
   bool haveClient = false;
   UInt32 maxFrames = 4096;
   AURenderCallbackStruct callback{nullptr, nullptr};
+  // The unit starts with input off and output on. It takes the device's
+  // sides that are on when the device is chosen, so input must be enabled and
+  // output disabled before then (TN2091: enable IO, then set the device).
+  bool inputEnabled = false;
+  bool outputEnabled = true;
+  bool deviceInputOnly = false;
 };
 
 // The device side as the unit sees it: its rate and all its input channels.
@@ -37,12 +45,25 @@ using RateCheck = bool (*)(Float64 rate);
 // The one component there is: the HAL output unit, on the first search only.
 AudioComponent findHalOutput(AudioComponent previous, const AudioComponentDescription* description);
 
-// EnableIO, MaximumFramesPerSlice and SetInputCallback; any other property is
-// not the unit's.
-OSStatus setPlainProperty(Settings& settings, AudioUnitPropertyID id, const void* data, UInt32 size);
+// Whether the unit has the property on that scope and element: EnableIO on
+// input element 1 or output element 0, the client stream format on output
+// element 1, the others on global element 0. Any other property is not the
+// unit's. The first check of every set.
+OSStatus checkSetAddress(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element);
 
-// Where and how large a client stream format must be.
-OSStatus checkClientFormatAddress(AudioUnitScope scope, AudioUnitElement element, UInt32 size);
+// EnableIO, MaximumFramesPerSlice and SetInputCallback, at an address
+// checkSetAddress accepted.
+OSStatus setPlainProperty(Settings& settings, AudioUnitPropertyID id, AudioUnitScope scope, const void* data,
+                          UInt32 size);
+
+// Records that a device was chosen, with the sides enabled now.
+void deviceChosen(Settings& settings);
+
+// What initialising needs of the settings: a device chosen for input only.
+OSStatus checkInitialize(const Settings& settings);
+
+// How large a client stream format must be.
+OSStatus checkClientFormatSize(UInt32 size);
 
 // Records the client format: non-interleaved packed 32-bit float at a rate the
 // layer accepts, with the device's channel count once a device is chosen.
@@ -53,17 +74,18 @@ OSStatus setClientFormat(Settings& settings, const void* data, RateCheck rateAcc
 OSStatus getDeviceFormat(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, void* data,
                          UInt32* size, std::optional<DeviceSide> device);
 
-// Checks each of the caller's buffers in turn and has `fill(channel, samples)`
-// write `frames` samples into it; buffers beyond the device's channels stay
-// untouched.
+// Whether the caller's buffer list matches the client format: one mono
+// buffer per channel, each with room for `frames` samples.
+OSStatus checkBufferList(const Settings& settings, const AudioBufferList* data, UInt32 frames);
+
+// Checks the caller's buffer list, then has `fill(channel, samples)` write
+// `frames` samples into each buffer the device has a channel for.
 template <typename Fill>
-OSStatus fillBuffers(AudioBufferList* data, UInt32 deviceChannels, UInt32 frames, Fill fill) {
+OSStatus fillBuffers(const Settings& settings, AudioBufferList* data, UInt32 deviceChannels, UInt32 frames,
+                     Fill fill) {
+  if (OSStatus status = checkBufferList(settings, data, frames); status != noErr) return status;
   UInt32 channels = std::min(deviceChannels, data->mNumberBuffers);
-  AudioBuffer* buffers = data->mBuffers;
-  for (UInt32 channel = 0; channel < channels; ++channel) {
-    if (buffers[channel].mData == nullptr || buffers[channel].mDataByteSize < frames * 4) return invalidParameter;
-    fill(channel, static_cast<float*>(buffers[channel].mData));
-  }
+  for (UInt32 channel = 0; channel < channels; ++channel) fill(channel, static_cast<float*>(data->mBuffers[channel].mData));
   return noErr;
 }
 

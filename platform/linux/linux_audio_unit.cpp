@@ -141,6 +141,7 @@ OSStatus AudioComponentInstanceNew(AudioComponent component, AudioComponentInsta
 OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
                               const void* data, UInt32 size) {
   if (unit == nullptr || data == nullptr) return invalidParameter;
+  if (OSStatus status = hal_unit::checkSetAddress(id, scope, element); status != noErr) return status;
   if (unit->started) return uninitialized;
   switch (id) {
     case kAudioOutputUnitProperty_CurrentDevice: {
@@ -150,15 +151,15 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
       auto device = alsaDevice(id32);
       if (!device || device->channels == 0) return badDevice;
       unit->device = device;
+      hal_unit::deviceChosen(unit->settings);
       return noErr;
     }
     case kAudioUnitProperty_StreamFormat: {
-      OSStatus status = hal_unit::checkClientFormatAddress(scope, element, size);
-      if (status != noErr) return status;
+      if (OSStatus status = hal_unit::checkClientFormatSize(size); status != noErr) return status;
       return hal_unit::setClientFormat(unit->settings, data, alsaRate, deviceSide(unit));
     }
     default:
-      return hal_unit::setPlainProperty(unit->settings, id, data, size);
+      return hal_unit::setPlainProperty(unit->settings, id, scope, data, size);
   }
 }
 
@@ -171,6 +172,7 @@ OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
 OSStatus AudioUnitInitialize(AudioUnit unit) {
   if (unit == nullptr) return invalidParameter;
   if (!unit->device) return badDevice;
+  if (OSStatus status = hal_unit::checkInitialize(unit->settings); status != noErr) return status;
   if (!unit->settings.haveClient) return formatNotSupported;
   if (unit->stream.pcm != nullptr) return noErr;
   int err = openAlsaCapture(unit->device->pcm, unit->device->channels, unit->settings.client.mSampleRate, unit->stream);
@@ -197,7 +199,7 @@ OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags*, const Audi
   if (frames > unit->settings.maxFrames) return tooManyFrames;
   if (frames > static_cast<unsigned long>(unit->lastRead)) return invalidParameter;
   const AlsaCaptureStream& stream = unit->stream;
-  return hal_unit::fillBuffers(data, stream.channels, frames, [&](UInt32 channel, float* samples) {
+  return hal_unit::fillBuffers(unit->settings, data, stream.channels, frames, [&](UInt32 channel, float* samples) {
     convertChannel(stream.raw.data(), stream.format, stream.channels, channel, frames, samples);
   });
 }

@@ -17,6 +17,7 @@
 
 #include "platform/api/core_midi.h"
 #include "platform/common/cf_string.h"
+#include "platform/common/midi_packets.h"
 #include "platform/linux/alsa_quiet.h"
 #include "platform/linux/alsa_seq_encode.h"
 
@@ -183,11 +184,9 @@ OSStatus MIDISend(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* 
     int sent = snd_seq_event_output_direct(seq.handle, &event);
     return sent < 0 ? sent : 0;
   };
+  if (OSStatus status = midi_packets::checkList(pktlist); status != noErr) return status;
   const MIDIPacket* packet = &pktlist->packet[0];
-  for (UInt32 i = 0; i < pktlist->numPackets; ++i) {
+  for (UInt32 i = 0; i < pktlist->numPackets; ++i, packet = midi_packets::next(packet))
     if (int result = encodeMidi(packet->data, packet->length, deliver); result < 0) return result;
-    auto next = (reinterpret_cast<std::uintptr_t>(packet->data) + packet->length + 3) & ~std::uintptr_t{3};
-    packet = reinterpret_cast<const MIDIPacket*>(next);
-  }
   return 0;
 }

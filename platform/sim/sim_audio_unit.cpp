@@ -108,6 +108,7 @@ OSStatus AudioComponentInstanceNew(AudioComponent component, AudioComponentInsta
 OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
                               const void* data, UInt32 size) {
   if (unit == nullptr || data == nullptr) return invalidParameter;
+  if (OSStatus status = hal_unit::checkSetAddress(id, scope, element); status != noErr) return status;
   switch (id) {
     case kAudioOutputUnitProperty_CurrentDevice: {
       if (size != sizeof(AudioObjectID)) return invalidParameter;
@@ -117,16 +118,16 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
       auto device = findDevice(deviceId);
       if (!device || vanished(*device, sim::nowMs())) return badDevice;
       unit->device = device;
+      hal_unit::deviceChosen(unit->settings);
       return noErr;
     }
     case kAudioUnitProperty_StreamFormat: {
-      OSStatus status = hal_unit::checkClientFormatAddress(scope, element, size);
-      if (status != noErr) return status;
+      if (OSStatus status = hal_unit::checkClientFormatSize(size); status != noErr) return status;
       if (OSStatus fault = scripted(&sim::AudioUnitFaults::formatStatus); fault != 0) return fault;
       return hal_unit::setClientFormat(unit->settings, data, positiveRate, deviceSide(unit));
     }
     default:
-      return hal_unit::setPlainProperty(unit->settings, id, data, size);
+      return hal_unit::setPlainProperty(unit->settings, id, scope, data, size);
   }
 }
 
@@ -140,6 +141,7 @@ OSStatus AudioUnitInitialize(AudioUnit unit) {
   if (unit == nullptr) return invalidParameter;
   if (OSStatus status = scripted(&sim::AudioUnitFaults::initializeStatus); status != 0) return status;
   if (!unit->device) return badDevice;
+  if (OSStatus status = hal_unit::checkInitialize(unit->settings); status != noErr) return status;
   unit->initialized = true;
   return noErr;
 }
@@ -162,7 +164,7 @@ OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags*, const Audi
       (!device.renderFailsAtMs || sim::nowMs() - unit->startedAtMs >= *device.renderFailsAtMs))
     return device.renderStatus;
   if (frames > unit->settings.maxFrames) return tooManyFrames;
-  return hal_unit::fillBuffers(data, channelsOf(device), frames, [&](UInt32 channel, float* samples) {
+  return hal_unit::fillBuffers(unit->settings, data, channelsOf(device), frames, [&](UInt32 channel, float* samples) {
     for (UInt32 frame = 0; frame < frames; ++frame) samples[frame] = sim::sample(device, channel, unit->blockStart + frame);
   });
 }

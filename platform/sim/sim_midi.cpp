@@ -6,6 +6,7 @@
 
 #include "platform/api/core_midi.h"
 #include "platform/common/cf_string.h"
+#include "platform/common/midi_packets.h"
 #include "platform/sim/sim_world.h"
 
 namespace {
@@ -89,12 +90,9 @@ OSStatus MIDISend(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* 
   auto index = destinationIndex(world, dest);
   if (!index) return unknownEndpoint;
   if (world.midi.sendStatus != 0) return world.midi.sendStatus;
-  // Packets lie back to back, each starting on a 4-byte boundary.
-  auto* packet = &pktlist->packet[0];
-  for (UInt32 i = 0; i < pktlist->numPackets; ++i) {
+  if (OSStatus status = midi_packets::checkList(pktlist); status != noErr) return status;
+  const MIDIPacket* packet = &pktlist->packet[0];
+  for (UInt32 i = 0; i < pktlist->numPackets; ++i, packet = midi_packets::next(packet))
     world.sent.push_back({*index, std::vector<Byte>(packet->data, packet->data + packet->length)});
-    auto next = (reinterpret_cast<std::uintptr_t>(packet->data) + packet->length + 3) & ~std::uintptr_t{3};
-    packet = reinterpret_cast<const MIDIPacket*>(next);
-  }
   return 0;
 }
