@@ -29,7 +29,7 @@ TEST(ChannelList, SignsAreStrict) {
 TEST(ChannelList, TrimsSpaceSeparatorsAndTabsButNotLineBreaks) {
   // no-break space, em space, ideographic space, narrow no-break space, tab
   EXPECT_EQ(parseChannelList("\u00a03\u2003,\u30004\t,\t5\u202f"), (Channels{3, 4, 5}));
-  for (auto kept : {"\n3", "3\n", "\r3", "3\v", "\f3", "3\u2028", "\u00853", "\u200b3"})
+  for (auto kept : {"\n3", "3\n", "\r3", "3\v", "\f3", "3\u2028", "\u00853", "\u200b3", "\ufeff3"})
     EXPECT_EQ(parseChannelList(kept), Channels{}) << kept;
   // A broken UTF-8 sequence is not trimmed away.
   EXPECT_EQ(parseChannelList("\xa0" "3"), Channels{});

@@ -26,6 +26,19 @@ TEST(MatchKey, FullDefaultLowercaseMapping) {
   EXPECT_EQ(matchKey("\xD0\x9F\xD0\xA3\xD0\x9B\xD0\xAC\xD0\xA2"), matchKey("\xD0\xBF\xD1\x83\xD0\xBB\xD1\x8C\xD1\x82"));
 }
 
+// The keys themselves, which the ICU (Linux) and Core Foundation (macOS)
+// implementations must both give.
+TEST(MatchKey, KeysOnEveryPlatform) {
+  EXPECT_EQ(matchKey("Caf\xC3\xA9"), "cafe\xCC\x81");                  // decomposed
+  EXPECT_EQ(matchKey("\xC3\x9F"), "\xC3\x9F");                          // ß stays: no case folding
+  EXPECT_EQ(matchKey("\xE1\xBA\x9E"), "\xC3\x9F");                      // ẞ lowercases to ß
+  EXPECT_EQ(matchKey("\xCE\xA3\xCE\x91\xCE\xA3"), "\xCF\x83\xCE\xB1\xCF\x82");  // ΣΑΣ: σας, final sigma
+  EXPECT_EQ(matchKey("\xC4\xB0"), "i\xCC\x87");                          // İ: i + combining dot
+  EXPECT_EQ(matchKey("I"), "i");                                          // no Turkish dotless ı
+  EXPECT_EQ(matchKey("\xEF\xBB\xBF" "Desk"), "\xEF\xBB\xBF" "desk");      // a byte order mark is kept
+  EXPECT_EQ(matchKey("Desk \xC3"), "\xFF" "Desk \xC3" "\xFF");             // not UTF-8: opaque
+}
+
 TEST(MatchKey, SubstringsAcrossSpellings) {
   EXPECT_TRUE(contains("Caf\xC3\xA9 Stage", "E\xCC\x81 ST"));
   EXPECT_TRUE(contains("Cafe\xCC\x81 Stage", "\xC3\x89 st"));
