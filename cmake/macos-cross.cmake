@@ -28,24 +28,29 @@ find_program(TAVIREL_CLANGXX NAMES clang++ clang++-16 clang++-15 clang++-14 REQU
 set(CMAKE_C_COMPILER ${TAVIREL_CLANG})
 set(CMAKE_CXX_COMPILER ${TAVIREL_CLANGXX})
 set(CMAKE_OBJCXX_COMPILER ${TAVIREL_CLANGXX})
+# The target names the same system as the deployment target, 14.0 unless given.
+if(CMAKE_OSX_DEPLOYMENT_TARGET)
+  set(minos ${CMAKE_OSX_DEPLOYMENT_TARGET})
+else()
+  set(minos 14.0)
+endif()
 foreach(lang C CXX OBJCXX)
-  set(CMAKE_${lang}_COMPILER_TARGET arm64-apple-macos14)
+  set(CMAKE_${lang}_COMPILER_TARGET arm64-apple-macos${minos})
 endforeach()
 # Off a Mac clang assumes an old ld64 unless told the linker's version; from
-# 520 on it passes -platform_version, the only form lld accepts.
+# 520 on it passes -platform_version, the only form lld accepts. Debian's clang
+# would look for libstdc++ even for Apple targets.
 set(link_flags "--ld-path=${TAVIREL_LD64} -mlinker-version=711 -stdlib=libc++")
-# Debian's clang would look for libstdc++ even for Apple targets.
-set(CMAKE_CXX_FLAGS_INIT "-stdlib=libc++")
-set(CMAKE_OBJCXX_FLAGS_INIT "-stdlib=libc++")
-
+set(compile_flags "")
 # A partial SDK's missing frameworks (headers and stubs) may be supplied in a
 # folder of their own, as system frameworks.
 if(TAVIREL_MACOS_EXTRA_FRAMEWORKS)
-  foreach(lang C CXX OBJCXX)
-    string(APPEND CMAKE_${lang}_FLAGS_INIT " -iframework ${TAVIREL_MACOS_EXTRA_FRAMEWORKS}")
-  endforeach()
+  set(compile_flags "-iframework ${TAVIREL_MACOS_EXTRA_FRAMEWORKS}")
   string(APPEND link_flags " -F${TAVIREL_MACOS_EXTRA_FRAMEWORKS}")
 endif()
+set(CMAKE_C_FLAGS_INIT "${compile_flags}")
+set(CMAKE_CXX_FLAGS_INIT "-stdlib=libc++ ${compile_flags}")
+set(CMAKE_OBJCXX_FLAGS_INIT "-stdlib=libc++ ${compile_flags}")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "${link_flags}")
 
 # Headers and libraries come from the SDK only; programs from the host.
