@@ -13,9 +13,11 @@ tavirel_warnings(tavirel_platform_macos)
 target_link_libraries(tavirel_platform_macos PUBLIC "-framework CoreAudio" "-framework AudioToolbox"
   "-framework CoreMIDI" "-framework CoreFoundation" "-framework AVFoundation" "-framework Foundation")
 
-# The plist the executable embeds; scripts/check-macos reads this entry to
+# The plist the executable embeds: the template with the project's version
+# filled in, at <build>/Info.plist. scripts/check-macos reads this entry to
 # compare it with the linked section.
-set(TAVIREL_EMBEDDED_PLIST ${CMAKE_SOURCE_DIR}/platform/macos/Info.plist CACHE INTERNAL
+configure_file(${CMAKE_SOURCE_DIR}/platform/macos/Info.plist.in ${CMAKE_BINARY_DIR}/Info.plist @ONLY)
+set(TAVIREL_EMBEDDED_PLIST ${CMAKE_BINARY_DIR}/Info.plist CACHE INTERNAL
     "Info.plist embedded in __TEXT,__info_plist")
 target_link_options(tavirel_platform_macos INTERFACE
   "LINKER:-sectcreate,__TEXT,__info_plist,${TAVIREL_EMBEDDED_PLIST}")

@@ -14,7 +14,7 @@ class Entry : public ::testing::TestWithParam<const char*> {
 };
 
 TEST_P(Entry, UnknownCommandWordsAreAUsageError) {
-  for (auto word : {"LIST", "Run", "help", "", "--device"}) {
+  for (auto word : {"LIST", "Run", "help", "", "--device", "--version"}) {
     auto result = run({word});
     EXPECT_EQ(result.exitCode, 2) << word;
     EXPECT_EQ(result.out, "") << word;

@@ -1,6 +1,5 @@
-// Interleaved 32-bit float samples in, the capture's frame stream out: the
-// same resamplers and frame code as the capture, fed blocks of the largest
-// size the capture hands over.
+// Audio in, the capture's frame stream out: the same resamplers and frame
+// code as the capture, fed blocks of the largest size the capture hands over.
 #include <unistd.h>
 
 #include <bit>
@@ -11,7 +10,9 @@
 
 #include "capture/frame_output.h"
 #include "tools/tva1/encode_options.h"
+#include "tools/tva1/progress.h"
 #include "tools/tva1/read_input.h"
+#include "tools/tva1/sound_file.h"
 #include "tools/tva1/tva1.h"
 
 namespace tva1 {
@@ -25,8 +26,8 @@ float floatFromLittleEndian(const unsigned char* bytes) {
   return std::bit_cast<float>(bits);
 }
 
-// Interleaved sample frames to one block per channel, channel c at c × frames.
-void deinterleave(const unsigned char* bytes, std::size_t frames, std::size_t channels, float* planar) {
+// Interleaved little-endian sample frames to one block per channel, channel c at c × frames.
+void deinterleaveBytes(const unsigned char* bytes, std::size_t frames, std::size_t channels, float* planar) {
   if constexpr (std::endian::native == std::endian::little) {
     const std::size_t stride = channels * 4;
     for (std::size_t c = 0; c < channels; ++c) {
@@ -41,31 +42,76 @@ void deinterleave(const unsigned char* bytes, std::size_t frames, std::size_t ch
   }
 }
 
-}  // namespace
+void deinterleaveFloats(const float* samples, std::size_t frames, std::size_t channels, float* planar) {
+  for (std::size_t c = 0; c < channels; ++c)
+    for (std::size_t i = 0; i < frames; ++i) planar[c * frames + i] = samples[i * channels + c];
+}
 
-int encode(const std::vector<std::string>& args) {
-  EncodeOptions options = parseEncodeOptions(args);
+// One resampler per channel and the capture's pending buffers, written out
+// as frames become ready.
+class Encoder {
+ public:
+  Encoder(double rate, std::size_t channels) : pending_(channels), planar_(blockFrames * channels) {
+    for (std::size_t c = 0; c < channels; ++c) resamplers_.emplace_back(rate);
+  }
+  float* block() { return planar_.data(); }
+  void encodeBlock(std::size_t frames) {
+    frames::resampleBlock(resamplers_, pending_, planar_.data(), frames);
+    if (frames::takeFrame(pending_, frame_)) frames::writeFrame(STDOUT_FILENO, frame_);
+  }
+
+ private:
+  std::vector<Resampler> resamplers_;
+  std::vector<std::vector<std::int16_t>> pending_;
+  std::vector<std::uint8_t> frame_;
+  std::vector<float> planar_;
+};
+
+int encodeRaw(const EncodeOptions& options) {
   const std::size_t frameBytes = options.channels * 4;
-
-  std::vector<Resampler> resamplers;
-  for (std::size_t c = 0; c < options.channels; ++c) resamplers.emplace_back(options.rate);
-  std::vector<std::vector<std::int16_t>> pending(options.channels);
-  std::vector<std::uint8_t> frame;
+  Encoder encoder(options.rate, options.channels);
   std::vector<unsigned char> input(blockFrames * frameBytes);
-  std::vector<float> planar(blockFrames * options.channels);
-
+  Progress progress("encode", standardInputSize());
+  std::uint64_t done = 0;
   for (;;) {
     std::size_t got = readFully(STDIN_FILENO, input.data(), input.size());
     std::size_t frames = got / frameBytes;
     if (frames > 0) {
-      deinterleave(input.data(), frames, options.channels, planar.data());
-      frames::resampleBlock(resamplers, pending, planar.data(), frames);
-      if (frames::takeFrame(pending, frame)) frames::writeFrame(STDOUT_FILENO, frame);
+      deinterleaveBytes(input.data(), frames, options.channels, encoder.block());
+      encoder.encodeBlock(frames);
     }
     if (got % frameBytes != 0)
       stop("input ends inside a sample frame: " + std::to_string(got % frameBytes) + " stray bytes");
     if (got < input.size()) return 0;
+    progress.update(done += got);
   }
+}
+
+int encodeFile(const std::string& path) {
+  SoundFile file(path);
+  if (!framableChannels(file.channels()))
+    stop(path + " has " + std::to_string(file.channels()) + " channels; a stream carries 1 to 255");
+  if (!validResamplerRate(file.rate())) stop(path + " has no usable sample rate");
+  Encoder encoder(file.rate(), file.channels());
+  std::vector<float> input(blockFrames * file.channels());
+  Progress progress("encode", file.frames());
+  std::uint64_t done = 0;
+  for (;;) {
+    std::size_t frames = file.read(input.data(), blockFrames);
+    if (frames > 0) {
+      deinterleaveFloats(input.data(), frames, file.channels(), encoder.block());
+      encoder.encodeBlock(frames);
+    }
+    if (frames < blockFrames) return 0;
+    progress.update(done += frames);
+  }
+}
+
+}  // namespace
+
+int encode(int argc, char** argv) {
+  EncodeOptions options = parseEncodeOptions(argc, argv);
+  return options.file.empty() ? encodeRaw(options) : encodeFile(options.file);
 }
 
 }  // namespace tva1

@@ -8,9 +8,17 @@
 #include "tools/tva1/tva1.h"
 
 namespace tva1 {
-namespace {
 
-const char* usage = "usage: tva1 encode --rate R --channels C";
+const Command encodeCommand{
+    "tva1 encode --rate R --channels C | tva1 encode FILE",
+    "Writes to standard output the stream `tavirel-audio run` writes for the same audio: the same\n"
+    "resampler and frame code, fed blocks of 8192 sample frames.\n"
+    "\n"
+    "  --rate R       raw input: interleaved 32-bit float little-endian samples on standard input at R Hz\n"
+    "  --channels C   raw input: C channels, 1 to 255\n"
+    "  FILE           a WAV, FLAC or other file libsndfile reads; rate and channels come from it\n"};
+
+namespace {
 
 double parseRate(const std::string& text) {
   char* end = nullptr;
@@ -25,30 +33,36 @@ std::size_t parseChannels(const std::string& text) {
   char* end = nullptr;
   errno = 0;
   long count = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno == ERANGE || count < 1 ||
-      count > static_cast<long>(frames::maxChannels))
+  if (text.empty() || *end != '\0' || errno == ERANGE || count < 1 || !framableChannels(static_cast<std::size_t>(count)))
     stop("bad --channels \"" + text + "\": give a count from 1 to 255");
   return static_cast<std::size_t>(count);
 }
 
+constexpr Option encodeOptions[] = {{"rate", true}, {"channels", true}};
+
 }  // namespace
 
-EncodeOptions parseEncodeOptions(const std::vector<std::string>& args) {
+bool framableChannels(std::size_t channels) { return channels >= 1 && channels <= frames::maxChannels; }
+
+EncodeOptions parseEncodeOptions(int argc, char** argv) {
   EncodeOptions options;
   bool haveRate = false, haveChannels = false;
-  for (std::size_t i = 0; i < args.size(); i += 2) {
-    if (i + 1 >= args.size()) stop(usage);
-    if (args[i] == "--rate") {
-      options.rate = parseRate(args[i + 1]);
+  auto files = parseOptions(argc, argv, encodeCommand, encodeOptions, [&](std::size_t option, const std::string& value) {
+    if (option == 0) {
+      options.rate = parseRate(value);
       haveRate = true;
-    } else if (args[i] == "--channels") {
-      options.channels = parseChannels(args[i + 1]);
-      haveChannels = true;
     } else {
-      stop(usage);
+      options.channels = parseChannels(value);
+      haveChannels = true;
     }
+  });
+  if (files.size() > 1) stopWithUsage(encodeCommand, "one file at a time");
+  if (files.size() == 1) {
+    if (haveRate || haveChannels) stopWithUsage(encodeCommand, "a file brings its own rate and channels");
+    options.file = files[0];
+    return options;
   }
-  if (!haveRate || !haveChannels) stop(usage);
+  if (!haveRate || !haveChannels) stopWithUsage(encodeCommand, "raw input needs --rate and --channels");
   return options;
 }
 

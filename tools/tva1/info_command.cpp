@@ -1,32 +1,73 @@
 // tva1 info: what a stream on standard input holds, and how loud each channel is.
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "tools/tva1/levels.h"
+#include "tools/tva1/options.h"
+#include "tools/tva1/progress.h"
 #include "tools/tva1/stream_reader.h"
 #include "tools/tva1/tva1.h"
 
 namespace tva1 {
+namespace {
 
-int info(const std::vector<std::string>& args) {
-  if (!args.empty()) stop("usage: tva1 info");
-  StreamReader reader(STDIN_FILENO);
-  Frame frame;
-  std::vector<Levels> levels;
-  std::size_t channels = 0, samples = 0;
-  while (reader.next(frame)) {
-    channels = frame.channels;
-    levels.resize(channels);
-    for (std::size_t c = 0; c < channels; ++c) levels[c].add(frame.planar.data() + c * frame.samples, frame.samples);
-    samples += frame.samples;
-  }
-  // The summary covers the valid frames, also when the stream breaks off.
+const Command infoCommand{
+    "tva1 info [--json]",
+    "Reads a stream on standard input and prints its frame count, channel count, samples per channel\n"
+    "and each channel's peak and RMS level in dBFS (full scale 32767; silence is \"-inf dBFS\").\n"
+    "\n"
+    "  --json   one JSON object instead: {\"frames\", \"channels\", \"samples\", \"seconds\", \"levels\":\n"
+    "           [{\"channel\", \"peakDbfs\", \"rmsDbfs\"}...]}, levels null for silence, and \"error\"\n"
+    "           when the stream breaks off\n"};
+
+constexpr Option infoOptions[] = {{"json", false}};
+
+nlohmann::json dbOrNull(double db) { return std::isinf(db) ? nlohmann::json(nullptr) : nlohmann::json(db); }
+
+void printText(const StreamReader& reader, const std::vector<Levels>& levels, std::size_t samples) {
   std::printf("frames: %zu\nchannels: %zu\nsamples per channel: %zu (%.3f s at 16000 Hz)\n", reader.framesRead(),
-              channels, samples, static_cast<double>(samples) / 16000);
-  for (std::size_t c = 0; c < channels; ++c)
+              levels.size(), samples, static_cast<double>(samples) / 16000);
+  for (std::size_t c = 0; c < levels.size(); ++c)
     std::printf("channel %zu: peak %s, rms %s\n", c + 1, formatDb(levels[c].peakDb()).c_str(),
                 formatDb(levels[c].rmsDb()).c_str());
+}
+
+void printJson(const StreamReader& reader, const std::vector<Levels>& levels, std::size_t samples) {
+  nlohmann::json summary{{"frames", reader.framesRead()},
+                         {"channels", levels.size()},
+                         {"samples", samples},
+                         {"seconds", static_cast<double>(samples) / 16000},
+                         {"levels", nlohmann::json::array()}};
+  for (std::size_t c = 0; c < levels.size(); ++c)
+    summary["levels"].push_back(
+        {{"channel", c + 1}, {"peakDbfs", dbOrNull(levels[c].peakDb())}, {"rmsDbfs", dbOrNull(levels[c].rmsDb())}});
+  if (!reader.error().empty()) summary["error"] = reader.error();
+  std::printf("%s\n", summary.dump().c_str());
+}
+
+}  // namespace
+
+int info(int argc, char** argv) {
+  bool json = false;
+  auto rest = parseOptions(argc, argv, infoCommand, infoOptions, [&](std::size_t, const std::string&) { json = true; });
+  if (!rest.empty()) stopWithUsage(infoCommand, "unexpected argument " + rest[0]);
+  StreamReader reader(STDIN_FILENO);
+  Progress progress("info", standardInputSize());
+  Frame frame;
+  std::vector<Levels> levels;
+  std::size_t samples = 0;
+  while (reader.next(frame)) {
+    levels.resize(frame.channels);
+    for (std::size_t c = 0; c < frame.channels; ++c)
+      levels[c].add(frame.planar.data() + c * frame.samples, frame.samples);
+    samples += frame.samples;
+    progress.update(reader.bytesRead());
+  }
+  // The summary covers the valid frames, also when the stream breaks off.
+  (json ? printJson : printText)(reader, levels, samples);
   std::fflush(stdout);
   if (!reader.error().empty()) stop(reader.error());
   return 0;

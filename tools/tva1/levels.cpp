@@ -5,13 +5,8 @@
 #include <cstdlib>
 
 namespace tva1 {
-namespace {
-constexpr double fullScale = 32767.0;
 
-double toDb(double amplitude) {
-  return amplitude > 0 ? 20 * std::log10(amplitude / fullScale) : -INFINITY;
-}
-}  // namespace
+double dbfs(double amplitude) { return amplitude > 0 ? 20 * std::log10(amplitude / 32767.0) : -INFINITY; }
 
 void Levels::add(const std::int16_t* samples, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
@@ -23,10 +18,10 @@ void Levels::add(const std::int16_t* samples, std::size_t count) {
   count_ += count;
 }
 
-double Levels::peakDb() const { return toDb(peak_); }
+double Levels::peakDb() const { return dbfs(peak_); }
 
 double Levels::rmsDb() const {
-  return count_ == 0 ? -INFINITY : toDb(std::sqrt(sumSquares_ / static_cast<double>(count_)));
+  return count_ == 0 ? -INFINITY : dbfs(std::sqrt(sumSquares_ / static_cast<double>(count_)));
 }
 
 std::string formatDb(double db) {

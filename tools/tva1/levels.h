@@ -19,6 +19,9 @@ class Levels {
   std::uint64_t count_ = 0;
 };
 
+// Amplitude in dB relative to full scale, 32767; -inf for 0.
+double dbfs(double amplitude);
+
 // "-6.02 dBFS", or "-inf dBFS" for silence.
 std::string formatDb(double db);
 

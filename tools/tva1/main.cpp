@@ -2,7 +2,9 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
+#include "main/version.h"
 #include "tools/tva1/tva1.h"
 
 namespace tva1 {
@@ -16,14 +18,43 @@ void stop(const std::string& message, int code) {
 
 }  // namespace tva1
 
+namespace {
+
+const char* usage = "usage: tva1 encode|wav|info|pcm|meter [OPTIONS] | tva1 --help | tva1 --version";
+
+const char* help =
+    "\n"
+    "Works with the \"TVA1\" frame stream tavirel-audio writes (16 kHz, 16-bit, 1 to 255 channels).\n"
+    "\n"
+    "  encode   audio (raw floats, WAV, FLAC) to the stream tavirel-audio would write for it\n"
+    "  wav      a stream to one 16 kHz mono WAV file per channel\n"
+    "  info     frames, channels and each channel's peak and RMS level (--json for programs)\n"
+    "  pcm      a stream to interleaved 16-bit PCM, for aplay or sox\n"
+    "  meter    live peak and RMS meters while a stream runs (--tee passes it on)\n"
+    "\n"
+    "tva1 COMMAND --help describes each command. Exit codes: 0 done, 1 cannot read or write,\n"
+    "2 bad command line or malformed stream.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
   // A reader that goes away shows as a failed write, as in the capture.
   std::signal(SIGPIPE, SIG_IGN);
-  std::vector<std::string> args(argv + 1, argv + argc);
-  std::string command = args.empty() ? "" : args[0];
-  if (!args.empty()) args.erase(args.begin());
-  if (command == "encode") return tva1::encode(args);
-  if (command == "wav") return tva1::wav(args);
-  if (command == "info") return tva1::info(args);
-  tva1::stop("usage: tva1 encode --rate R --channels C | tva1 wav DIR | tva1 info");
+  const char* command = argc > 1 ? argv[1] : "";
+  int subArgc = argc - 1;
+  char** subArgv = argv + 1;
+  if (std::strcmp(command, "encode") == 0) return tva1::encode(subArgc, subArgv);
+  if (std::strcmp(command, "wav") == 0) return tva1::wav(subArgc, subArgv);
+  if (std::strcmp(command, "info") == 0) return tva1::info(subArgc, subArgv);
+  if (std::strcmp(command, "pcm") == 0) return tva1::pcm(subArgc, subArgv);
+  if (std::strcmp(command, "meter") == 0) return tva1::meter(subArgc, subArgv);
+  if (argc == 2 && std::strcmp(command, "--version") == 0) {
+    std::printf("tva1 %s\n", tavirelVersion);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(command, "--help") == 0) {
+    std::printf("%s\n%s", usage, help);
+    return 0;
+  }
+  tva1::stop(usage);
 }

@@ -5,6 +5,7 @@
 
 #include "capture/frame_output.h"
 #include "tools/tva1/read_input.h"
+#include "tools/tva1/write_output.h"
 
 namespace tva1 {
 
@@ -13,10 +14,23 @@ bool StreamReader::fail(const std::string& what) {
   return false;
 }
 
+std::size_t StreamReader::read(unsigned char* into, std::size_t size) {
+  std::size_t got = readFully(fd_, into, size);
+  if (tee_ >= 0) writeOrEnd(tee_, into, got);
+  return got;
+}
+
+void StreamReader::teeRest() {
+  if (tee_ < 0) return;
+  unsigned char buffer[1 << 16];
+  while (read(buffer, sizeof buffer) == sizeof buffer) {
+  }
+}
+
 bool StreamReader::next(Frame& frame) {
   if (!error_.empty()) return false;
   unsigned char header[frames::headerBytes];
-  std::size_t got = readFully(fd_, header, sizeof header);
+  std::size_t got = read(header, sizeof header);
   if (got == 0) return false;
   if (got < sizeof header) return fail("truncated header (" + std::to_string(got) + " of 9 bytes)");
   if (std::memcmp(header, "TVA1", 4) != 0) return fail("bad magic, not \"TVA1\"");
@@ -36,9 +50,9 @@ bool StreamReader::next(Frame& frame) {
     std::size_t slice = static_cast<std::size_t>(std::min<std::uint64_t>(want - bytes_.size(), 1 << 20));
     std::size_t had = bytes_.size();
     bytes_.resize(had + slice);
-    std::size_t read = readFully(fd_, bytes_.data() + had, slice);
-    if (read < slice)
-      return fail("truncated: " + std::to_string(had + read) + " of " + std::to_string(want) + " sample bytes");
+    std::size_t arrived = read(bytes_.data() + had, slice);
+    if (arrived < slice)
+      return fail("truncated: " + std::to_string(had + arrived) + " of " + std::to_string(want) + " sample bytes");
   }
 
   frame.channels = channels;

@@ -16,16 +16,24 @@ class StreamReader {
  public:
   explicit StreamReader(int fd) : fd_(fd) {}
 
+  // Writes every byte read to `fd` as it comes, valid or not.
+  void teeTo(int fd) { tee_ = fd; }
+  // Passes the rest of the input to the tee unread, after a malformed frame.
+  void teeRest();
+
   // The next valid frame; false at the end of the stream or at the first
   // malformed frame (then error() says what is wrong).
   bool next(Frame& frame);
   const std::string& error() const { return error_; }
   std::size_t framesRead() const { return frames_; }
+  std::uint64_t bytesRead() const { return offset_; }
 
  private:
   bool fail(const std::string& what);
+  std::size_t read(unsigned char* into, std::size_t size);
 
   int fd_;
+  int tee_ = -1;
   std::size_t frames_ = 0;
   std::uint64_t offset_ = 0;  // of the frame being read
   std::size_t channels_ = 0;  // of the first frame

@@ -1,22 +1,12 @@
 #pragma once
-// tva1: encodes float audio into the "TVA1" frame stream the capture writes,
-// and turns such a stream back into WAV files or a level summary.
-//
-//   tva1 encode --rate R --channels C   interleaved 32-bit float little-endian
-//       samples (C from 1 to 255 channels at R Hz) on standard input; writes
-//       the stream `tavirel-audio run` writes for that audio, fed in blocks
-//       of 8192 sample frames.
-//   tva1 wav DIR    a stream on standard input to DIR/channel-1.wav,
-//       DIR/channel-2.wav, ... (16 kHz mono 16-bit); DIR is created if
-//       missing. An empty stream writes no file.
-//   tva1 info       frame count, channels, samples per channel, and each
-//       channel's peak and RMS in dBFS (full scale 32767; silence is shown
-//       as "-inf dBFS").
+// tva1: encodes audio into the "TVA1" frame stream the capture writes, and
+// reads such a stream back for people: WAV files, raw PCM to listen to, a
+// level summary and live meters. `tva1 --help` and `tva1 COMMAND --help` say
+// more; the man page tva1(1) says it all.
 //
 // A malformed stream is reported as one line on standard error once every
 // valid frame before it has been written or counted.
 #include <string>
-#include <vector>
 
 namespace tva1 {
 
@@ -28,8 +18,11 @@ constexpr int ioFailure = 1;
 // Prints "tva1: <message>" as one line on standard error and exits.
 [[noreturn]] void stop(const std::string& message, int code = badInput);
 
-int encode(const std::vector<std::string>& args);
-int wav(const std::vector<std::string>& args);
-int info(const std::vector<std::string>& args);
+// Each subcommand reads its own options; argv[0] is the subcommand's name.
+int encode(int argc, char** argv);
+int wav(int argc, char** argv);
+int info(int argc, char** argv);
+int pcm(int argc, char** argv);
+int meter(int argc, char** argv);
 
 }  // namespace tva1

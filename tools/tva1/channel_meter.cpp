@@ -1,0 +1,45 @@
+#include "tools/tva1/channel_meter.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "tools/tva1/levels.h"
+
+namespace tva1 {
+namespace {
+constexpr std::uint64_t holdSamples = 2 * 16000;
+constexpr std::uint32_t quietLevel = 32;  // -60 dBFS
+constexpr std::uint32_t clipLevel = 32767;
+}  // namespace
+
+void ChannelMeter::add(const std::int16_t* samples, std::size_t count) {
+  std::uint32_t blockPeak = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    int s = samples[i];
+    auto magnitude = static_cast<std::uint32_t>(std::abs(s));
+    if (magnitude > blockPeak) blockPeak = magnitude;
+    if (magnitude >= clipLevel) ++clips_;
+    quietRun_ = magnitude < quietLevel ? quietRun_ + 1 : 0;
+    windowSquares_ += double(s) * double(s);
+  }
+  windowCount_ += count;
+  if (blockPeak > windowPeak_) windowPeak_ = blockPeak;
+  if (blockPeak >= hold_ || holdAge_ >= holdSamples) {
+    hold_ = blockPeak;
+    holdAge_ = 0;
+  } else {
+    holdAge_ += count;
+  }
+}
+
+MeterReading ChannelMeter::take() {
+  MeterReading reading{dbfs(windowPeak_),
+                       windowCount_ == 0 ? -INFINITY : dbfs(std::sqrt(windowSquares_ / double(windowCount_))),
+                       dbfs(hold_), clips_, static_cast<double>(quietRun_) / 16000};
+  windowPeak_ = 0;
+  windowSquares_ = 0;
+  windowCount_ = 0;
+  return reading;
+}
+
+}  // namespace tva1
