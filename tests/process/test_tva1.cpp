@@ -10,53 +10,13 @@
 #include <fstream>
 
 #include "tests/process/run_scenario.h"
+#include "tests/process/tva1_streams.h"
 #include "tests/support/process_runner.h"
 
 using namespace testing_support;
+using namespace tva1_streams;
 
 namespace {
-
-std::string floats(const std::vector<float>& samples) {
-  std::string bytes(samples.size() * 4, '\0');
-  std::memcpy(bytes.data(), samples.data(), bytes.size());  // the test hosts are little-endian
-  return bytes;
-}
-
-std::string frame(std::size_t channels, const std::vector<std::int16_t>& planar) {
-  std::size_t n = planar.size() / channels;
-  std::string bytes = "TVA1";
-  bytes += static_cast<char>(channels);
-  for (int i = 0; i < 4; ++i) bytes += static_cast<char>(n >> (8 * i));
-  for (auto s : planar) {
-    bytes += static_cast<char>(s & 0xFF);
-    bytes += static_cast<char>((s >> 8) & 0xFF);
-  }
-  return bytes;
-}
-
-std::vector<std::int16_t> constant(std::size_t n, std::int16_t value) { return std::vector<std::int16_t>(n, value); }
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::uint32_t u32At(const std::string& bytes, std::size_t at) {
-  std::uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= std::uint32_t(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
-  return v;
-}
-
-ProcessResult tva1(const std::vector<std::string>& args, const std::string& input = "") {
-  return runProcess(builtProgram("tva1"), args, {}, input);
-}
-
-void expectRefusal(const ProcessResult& result, const std::string& mentions) {
-  EXPECT_EQ(result.exitCode, 2);
-  ASSERT_EQ(result.err.size(), 1u);
-  EXPECT_EQ(result.err[0].text.rfind("tva1: ", 0), 0u) << result.err[0].text;
-  EXPECT_NE(result.err[0].text.find(mentions), std::string::npos) << result.err[0].text;
-}
 
 class Tva1 : public ::testing::Test {
  protected:
