@@ -33,13 +33,19 @@ void ChannelMeter::add(const std::int16_t* samples, std::size_t count) {
 }
 
 MeterReading ChannelMeter::take() {
-  MeterReading reading{dbfs(windowPeak_),
-                       windowCount_ == 0 ? -INFINITY : dbfs(std::sqrt(windowSquares_ / double(windowCount_))),
-                       dbfs(hold_), clips_, static_cast<double>(quietRun_) / 16000};
+  // No samples since the last reading (a stalled stream, or the end just
+  // after a redraw): the levels stay as they were shown.
+  if (windowCount_ > 0) {
+    last_.peakDb = dbfs(windowPeak_);
+    last_.rmsDb = dbfs(std::sqrt(windowSquares_ / double(windowCount_)));
+  }
+  last_.holdDb = dbfs(hold_);
+  last_.clips = clips_;
+  last_.silentSeconds = static_cast<double>(quietRun_) / 16000;
   windowPeak_ = 0;
   windowSquares_ = 0;
   windowCount_ = 0;
-  return reading;
+  return last_;
 }
 
 }  // namespace tva1

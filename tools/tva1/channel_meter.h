@@ -3,6 +3,7 @@
 // peak hold, a clip count and how long the channel has been silent. Times
 // are stream time (16 kHz samples), so a file meters as it would live.
 #include <cstddef>
+#include <cmath>
 #include <cstdint>
 
 namespace tva1 {
@@ -29,6 +30,7 @@ class ChannelMeter {
   std::uint64_t holdAge_ = 0;
   std::uint64_t clips_ = 0;
   std::uint64_t quietRun_ = 0;
+  MeterReading last_{-INFINITY, -INFINITY, -INFINITY, 0, 0};
 };
 
 }  // namespace tva1
