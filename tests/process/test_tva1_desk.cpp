@@ -96,35 +96,38 @@ TEST(Tva1Meter, ShowsLiveLevelsOnATerminalAndPassesTheStreamOnUnchanged) {
   std::signal(SIGPIPE, SIG_IGN);
   // 4 s in 16 frames of 0.25 s, written 100 ms apart: channel 1 a square wave
   // at half scale with three full-scale samples in the last frame, channel 2
-  // silent throughout.
+  // silent but for a quiet fifth frame, channel 3 silent throughout.
   std::vector<std::string> frames;
   std::string stream;
   for (int f = 0; f < 16; ++f) {
     std::vector<std::int16_t> planar;
     for (int i = 0; i < 4000; ++i) planar.push_back(static_cast<std::int16_t>(i % 2 ? -16384 : 16384));
     if (f == 15) planar[10] = planar[20] = planar[30] = 32767;
-    planar.resize(8000, 0);
-    frames.push_back(frame(2, planar));
+    planar.resize(8000, static_cast<std::int16_t>(f == 4 ? 100 : 0));
+    planar.resize(12000, 0);
+    frames.push_back(frame(3, planar));
     stream += frames.back();
   }
   auto run = meterOnTerminal(frames, std::chrono::milliseconds(100));
   EXPECT_EQ(run.exitCode, 0) << run.screen;
   EXPECT_TRUE(run.out == stream) << "passed on " << run.out.size() << " of " << stream.size() << " bytes";
 
-  // Redrawn in place (three lines up) several times while the stream ran.
-  EXPECT_GE(count(run.screen, "\x1b[3F"), 4u) << run.screen;
-  std::string last = run.screen.substr(run.screen.rfind("\x1b[3F"));
-  EXPECT_NE(last.find("2 channels  4.0 s"), std::string::npos) << last;
+  // Redrawn in place (five lines up) several times while the stream ran.
+  EXPECT_GE(count(run.screen, "\x1b[5F"), 4u) << run.screen;
+  std::string last = run.screen.substr(run.screen.rfind("\x1b[5F"));
+  EXPECT_NE(last.find("3 channels  4.0 s"), std::string::npos) << last;
   EXPECT_NE(last.find("ended"), std::string::npos) << last;
-  std::string loud = lineWith(last, "ch   1");
-  EXPECT_NE(loud.find("hold    0.0  clips 3"), std::string::npos) << loud;
+  std::string loud = lineWith(last, "  1 [");
+  EXPECT_NE(loud.find("]    0.0   -6.0    0.0      3"), std::string::npos) << loud;
   EXPECT_EQ(loud.find("SILENT"), std::string::npos) << loud;
-  std::string quiet = lineWith(last, "ch   2");
-  EXPECT_NE(quiet.find("peak   -inf  rms   -inf"), std::string::npos) << quiet;
-  EXPECT_NE(quiet.find("SILENT 4 s"), std::string::npos) << quiet;
+  std::string lately = lineWith(last, "  2 [");
+  EXPECT_NE(lately.find("]   -inf   -inf   -inf      0"), std::string::npos) << lately;
+  EXPECT_EQ(lately.find("SILENT"), std::string::npos) << "silent for 2.75 s only: " << lately;
+  std::string quiet = lineWith(last, "  3 [");
+  EXPECT_NE(quiet.find("]   -inf   -inf   -inf      0  SILENT 4 s"), std::string::npos) << quiet;
   // Half scale: a peak and RMS of -6.0 dBFS on the screen before the clipped frame.
-  std::string early = run.screen.substr(0, run.screen.find("\x1b[3F", run.screen.size() / 2));
-  EXPECT_NE(lineWith(early, "ch   1").find("peak   -6.0  rms   -6.0"), std::string::npos) << early;
+  std::string early = run.screen.substr(0, run.screen.find("\x1b[5F", run.screen.size() / 2));
+  EXPECT_NE(lineWith(early, "  1 [").find("]   -6.0   -6.0   -6.0      0"), std::string::npos) << early;
 }
 
 TEST(Tva1Meter, TeePassesEvenAMalformedTailThroughAndThenRefusesIt) {

@@ -52,8 +52,7 @@ void printJson(const StreamReader& reader, const std::vector<Levels>& levels, st
 
 int info(int argc, char** argv) {
   bool json = false;
-  auto rest = parseOptions(argc, argv, infoCommand, infoOptions, [&](std::size_t, const std::string&) { json = true; });
-  if (!rest.empty()) stopWithUsage(infoCommand, "unexpected argument " + rest[0]);
+  parseOnlyOptions(argc, argv, infoCommand, infoOptions, [&](std::size_t, const std::string&) { json = true; });
   StreamReader reader(STDIN_FILENO);
   Progress progress("info", standardInputSize());
   Frame frame;

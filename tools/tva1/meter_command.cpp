@@ -1,5 +1,6 @@
 // tva1 meter: live levels of a running stream on the terminal, for the
 // people at the desk; with --tee the stream passes on untouched.
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -30,7 +31,7 @@ const Command meterCommand{
 constexpr Option meterOptions[] = {{"tee", false}};
 constexpr auto redrawEvery = std::chrono::milliseconds(200);
 constexpr double silentAfterSeconds = 3;
-constexpr int barWidth = 30;
+constexpr int barWidth = 24;
 constexpr double floorDb = -60;
 
 // A level's place on the bar, 0 to barWidth.
@@ -47,19 +48,26 @@ std::string number(double db) {
   return text;
 }
 
+const char* columnsLine = "ch  level, -60 to 0 dBFS          peak    rms   hold  clips";
+
 std::string channelLine(std::size_t channel, const MeterReading& r) {
   std::string bar(barWidth, ' ');
   int rms = barCells(r.rmsDb), peak = barCells(r.peakDb), hold = barCells(r.holdDb);
   for (int i = 0; i < peak; ++i) bar[static_cast<std::size_t>(i)] = i < rms ? '#' : '=';
   if (hold > 0) bar[static_cast<std::size_t>(hold - 1)] = '|';
-  char text[160];
-  std::snprintf(text, sizeof text, "ch %3zu [%s] peak %s  rms %s  hold %s  clips %llu", channel, bar.c_str(),
-                number(r.peakDb).c_str(), number(r.rmsDb).c_str(), number(r.holdDb).c_str(),
-                static_cast<unsigned long long>(r.clips));
+  char text[128];
+  std::snprintf(text, sizeof text, "%3zu [%s] %s %s %s %6llu", channel, bar.c_str(), number(r.peakDb).c_str(),
+                number(r.rmsDb).c_str(), number(r.holdDb).c_str(), static_cast<unsigned long long>(r.clips));
   std::string line = text;
   if (r.silentSeconds >= silentAfterSeconds)
     line += "  SILENT " + std::to_string(static_cast<long long>(r.silentSeconds)) + " s";
   return line;
+}
+
+// Columns of the terminal on standard error; 0 when it does not say.
+std::size_t terminalWidth() {
+  winsize size{};
+  return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
 class Screen {
@@ -71,18 +79,21 @@ class Screen {
     // Back to the top of the previous drawing, to overwrite it in place.
     if (live_ && lines_ > 0) text += "\x1b[" + std::to_string(lines_) + "F";
     char header[96];
-    std::snprintf(header, sizeof header, "tva1 meter  %zu channels  %.1f s  dBFS  %s", meters.size(),
+    std::snprintf(header, sizeof header, "tva1 meter  %zu channels  %.1f s  %s", meters.size(),
                   static_cast<double>(samples) / 16000, state);
     addLine(text, header);
+    addLine(text, columnsLine);
     for (std::size_t c = 0; c < meters.size(); ++c) addLine(text, channelLine(c + 1, meters[c].take()));
-    lines_ = meters.size() + 1;
+    lines_ = meters.size() + 2;
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
   }
 
  private:
+  // A line wider than the terminal would wrap and throw the redraw off by a line.
   void addLine(std::string& text, const std::string& line) const {
-    text += line;
+    std::size_t width = live_ ? terminalWidth() : 0;
+    text += width > 1 && line.size() >= width ? line.substr(0, width - 1) : line;
     if (live_) text += "\x1b[K";
     text += '\n';
   }
@@ -95,8 +106,7 @@ class Screen {
 
 int meter(int argc, char** argv) {
   bool tee = false;
-  auto rest = parseOptions(argc, argv, meterCommand, meterOptions, [&](std::size_t, const std::string&) { tee = true; });
-  if (!rest.empty()) stopWithUsage(meterCommand, "unexpected argument " + rest[0]);
+  parseOnlyOptions(argc, argv, meterCommand, meterOptions, [&](std::size_t, const std::string&) { tee = true; });
 
   StreamReader reader(STDIN_FILENO);
   if (tee) reader.teeTo(STDOUT_FILENO);

@@ -41,4 +41,10 @@ std::vector<std::string> parseOptions(int argc, char** argv, const Command& comm
   return std::vector<std::string>(argv + optind, argv + argc);
 }
 
+void parseOnlyOptions(int argc, char** argv, const Command& command, std::span<const Option> options,
+                      const std::function<void(std::size_t, const std::string&)>& take) {
+  auto rest = parseOptions(argc, argv, command, options, take);
+  if (!rest.empty()) stopWithUsage(command, "unexpected argument " + rest[0]);
+}
+
 }  // namespace tva1

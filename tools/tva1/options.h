@@ -24,6 +24,10 @@ struct Option {
 std::vector<std::string> parseOptions(int argc, char** argv, const Command& command, std::span<const Option> options,
                                       const std::function<void(std::size_t, const std::string&)>& take);
 
+// The same for a command that takes no other arguments: it refuses any.
+void parseOnlyOptions(int argc, char** argv, const Command& command, std::span<const Option> options,
+                      const std::function<void(std::size_t, const std::string&)>& take);
+
 // Stops the tool with "<problem>; usage: <usage>".
 [[noreturn]] void stopWithUsage(const Command& command, const std::string& problem);
 

@@ -23,8 +23,7 @@ const Command pcmCommand{
 }  // namespace
 
 int pcm(int argc, char** argv) {
-  auto rest = parseOptions(argc, argv, pcmCommand, {}, [](std::size_t, const std::string&) {});
-  if (!rest.empty()) stopWithUsage(pcmCommand, "unexpected argument " + rest[0]);
+  parseOnlyOptions(argc, argv, pcmCommand, {}, [](std::size_t, const std::string&) {});
   StreamReader reader(STDIN_FILENO);
   Frame frame;
   std::vector<unsigned char> out;
