@@ -48,8 +48,6 @@ std::string number(double db) {
   return text;
 }
 
-const char* columnsLine = "ch  level, -60 to 0 dBFS          peak    rms   hold  clips";
-
 std::string channelLine(std::size_t channel, const MeterReading& r) {
   std::string bar(barWidth, ' ');
   int rms = barCells(r.rmsDb), peak = barCells(r.peakDb), hold = barCells(r.holdDb);
@@ -82,7 +80,10 @@ class Screen {
     std::snprintf(header, sizeof header, "tva1 meter  %zu channels  %.1f s  %s", meters.size(),
                   static_cast<double>(samples) / 16000, state);
     addLine(text, header);
-    addLine(text, columnsLine);
+    char columns[96];
+    std::snprintf(columns, sizeof columns, "%-3s %-*s %6s %6s %6s %6s", "ch", barWidth + 2, "level, -60 to 0 dBFS", "peak",
+                  "rms", "hold", "clips");
+    addLine(text, columns);
     for (std::size_t c = 0; c < meters.size(); ++c) addLine(text, channelLine(c + 1, meters[c].take()));
     lines_ = meters.size() + 2;
     std::fwrite(text.data(), 1, text.size(), stderr);
