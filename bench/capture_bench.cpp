@@ -84,7 +84,7 @@ BENCHMARK(Process)->Unit(benchmark::kMicrosecond);
 void IdlePolling(benchmark::State& state) {
   for (auto _ : state) {
     auto capture = std::make_unique<Capture>(deviceChannels, sixteenPicks());
-    capture->queue.start(*capture);
+    capture->processingThread.start(*capture);
     rusage before, after;
     getrusage(RUSAGE_SELF, &before);
     std::this_thread::sleep_for(std::chrono::seconds(2));
@@ -104,7 +104,7 @@ void Latency(benchmark::State& state) {
     auto capture = std::make_unique<Capture>(deviceChannels, sixteenPicks());
     fillWithNoise(*capture);
     for (std::size_t i = 0; i < 16; ++i) capture->resamplers.emplace_back(48000.0);
-    capture->queue.start(*capture);
+    capture->processingThread.start(*capture);
 
     constexpr int blocks = 600;  // 6 s
     std::vector<Clock::time_point> rendered(blocks);

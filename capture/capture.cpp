@@ -38,11 +38,13 @@ Capture::Capture(std::int64_t channels, std::vector<std::int64_t> picked)
       lastCallback(std::chrono::steady_clock::now()),
       ring(picks.empty() ? 1 : picks.size(), ringFrames, ringBlocks) {}
 
-// `queue`, the last member, is destroyed first: the processing thread stops
+// `processingThread`, the last member, is destroyed first: the thread stops
 // before anything it uses goes. It never touches `abl`.
 Capture::~Capture() { std::free(abl); }
 
-void Capture::requestCheck(ProcessingThread::Check check) { queue.requestCheck(ring.committed(), check); }
+void Capture::requestCheck(ProcessingThread::Check check) {
+  processingThread.requestCheck(ring.committed(), check);
+}
 
 void Capture::start(AudioObjectID device) {
   AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
@@ -88,7 +90,7 @@ void Capture::start(AudioObjectID device) {
   built.reserve(picks.size());
   for (std::size_t i = 0; i < picks.size(); ++i) built.emplace_back(rate);
   resamplers = std::move(built);
-  queue.start(*this);
+  processingThread.start(*this);
 
   AURenderCallbackStruct callback{captureInputCallback, this};
   AudioUnitSetProperty(au, kAudioOutputUnitProperty_SetInputCallback, kAudioUnitScope_Global, 0, &callback,

@@ -61,7 +61,7 @@ class Capture {
 
   BlockRing ring;
   std::atomic<std::uint64_t> droppedBlocks{0};
-  ProcessingThread queue;  // last: it stops before the members it uses go
+  ProcessingThread processingThread;  // last: it stops before the members it uses go
 };
 
 // The render callback installed on the unit: the context is the Capture.

@@ -143,9 +143,9 @@ TEST(ProcessingThread, AChecksRunsAfterEveryBlockHandedOverBeforeIt) {
   capture.requestCheck([](Capture& c) { seenReleased = c.ring.released(); });
   capture.ring.reserve(100);
   capture.ring.commit();
-  EXPECT_TRUE(capture.queue.serve(capture));
+  EXPECT_TRUE(capture.processingThread.serve(capture));
   EXPECT_GE(seenReleased, 3u);
   EXPECT_EQ(capture.ring.released(), 4u);
-  EXPECT_FALSE(capture.queue.serve(capture));  // the check ran once
+  EXPECT_FALSE(capture.processingThread.serve(capture));  // the check ran once
 }
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "capture/frame_output.h"
+#include "dsp/resampler.h"
 #include "tools/tva1/encode_options.h"
 #include "tools/tva1/read_input.h"
 #include "tools/tva1/tva1.h"
@@ -59,8 +60,8 @@ int encode(const std::vector<std::string>& args) {
     std::size_t frames = got / frameBytes;
     if (frames > 0) {
       deinterleave(input.data(), frames, options.channels, planar.data());
-      frames::resampleBlock(resamplers, pending, planar.data(), frames);
-      if (frames::takeFrame(pending, frame)) frames::writeFrame(STDOUT_FILENO, frame);
+      processChannels(resamplers, planar.data(), frames, pending);
+      if (framing::takeFrame(pending, frame)) framing::writeFrame(STDOUT_FILENO, frame);
     }
     if (got % frameBytes != 0)
       stop("input ends inside a sample frame: " + std::to_string(got % frameBytes) + " stray bytes");

@@ -26,7 +26,7 @@ std::size_t parseChannels(const std::string& text) {
   errno = 0;
   long count = std::strtol(text.c_str(), &end, 10);
   if (text.empty() || *end != '\0' || errno == ERANGE || count < 1 ||
-      count > static_cast<long>(frames::maxChannels))
+      count > static_cast<long>(framing::maxChannels))
     stop("bad --channels \"" + text + "\": give a count from 1 to 255");
   return static_cast<std::size_t>(count);
 }
