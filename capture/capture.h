@@ -36,10 +36,12 @@ class Capture {
   void start(AudioObjectID device);
 
   // Audio thread: renders one block and hands the picked channels over.
-  // No lock, no allocation, no system call besides the render itself.
+  // No lock, no allocation, no system call besides the render itself and
+  // the post that wakes the processing thread.
   OSStatus render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp, UInt32 bus, UInt32 frames);
   // Audio thread, once `storage` holds a rendered block of `frames` frames:
-  // copies the picked channels into the ring, or counts the block dropped.
+  // copies the picked channels into the ring and wakes the processing
+  // thread, or counts the block dropped.
   void handOver(std::size_t frames);
 
   // Processing thread: one block of the picked channels, pick i's `frames`

@@ -1,6 +1,7 @@
 // The audio thread's part of the capture: render every device channel into
-// `storage`, copy the picked ones into the hand-off ring. Nothing here may
-// lock, allocate or make a system call besides the render itself.
+// `storage`, copy the picked ones into the hand-off ring and wake the
+// processing thread. Nothing here may lock, allocate or make a system call
+// besides the render itself and the semaphore's post.
 #include <cstring>
 
 #include "capture/capture.h"
@@ -38,4 +39,5 @@ void Capture::handOver(std::size_t frames) {
   for (std::int64_t pick : picks)
     std::memcpy(block + i++ * frames, storage.get() + pick * maxFrames, frames * sizeof(float));
   ring.commit();
+  processingThread.wake();
 }
