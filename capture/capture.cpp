@@ -24,7 +24,6 @@ AudioBufferList* newBufferList(std::int64_t buffers) {
   return list;
 }
 
-std::string statusText(OSStatus status) { return std::to_string(status); }
 }  // namespace
 
 bool usableCaptureRate(double rate) { return validResamplerRate(rate) && rate >= lowestCaptureRate; }
@@ -53,7 +52,7 @@ void Capture::start(AudioObjectID device) {
   if (component == nullptr) fail("HAL unit not available", 2);
 
   OSStatus made = AudioComponentInstanceNew(component, &au);
-  if (made != noErr || au == nullptr) fail("AudioComponentInstanceNew " + statusText(made), 2);
+  if (made != noErr || au == nullptr) fail("AudioComponentInstanceNew " + std::to_string(made), 2);
 
   UInt32 on = 1, off = 0;
   AudioUnitSetProperty(au, kAudioOutputUnitProperty_EnableIO, kAudioUnitScope_Input, 1, &on, sizeof on);
@@ -61,7 +60,7 @@ void Capture::start(AudioObjectID device) {
   AudioObjectID current = device;
   OSStatus opened = AudioUnitSetProperty(au, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0,
                                          &current, sizeof current);
-  if (opened != noErr) fail("Could not open device (" + statusText(opened) + ")", 3);
+  if (opened != noErr) fail("Could not open device (" + std::to_string(opened) + ")", 3);
 
   AudioStreamBasicDescription deviceSide{};
   UInt32 size = sizeof deviceSide;
@@ -80,7 +79,7 @@ void Capture::start(AudioObjectID device) {
   client.mChannelsPerFrame = static_cast<UInt32>(nch);
   client.mBitsPerChannel = 32;
   OSStatus formatted = AudioUnitSetProperty(au, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &client, size);
-  if (formatted != noErr) fail("Could not set capture format (" + statusText(formatted) + ")", 2);
+  if (formatted != noErr) fail("Could not set capture format (" + std::to_string(formatted) + ")", 2);
 
   UInt32 largest = static_cast<UInt32>(maxFrames);
   AudioUnitSetProperty(au, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &largest,
@@ -97,9 +96,10 @@ void Capture::start(AudioObjectID device) {
                        sizeof callback);
 
   OSStatus initialized = AudioUnitInitialize(au);
-  if (initialized != noErr) fail("AudioUnitInitialize " + statusText(initialized), 3);
+  if (initialized != noErr) fail("AudioUnitInitialize " + std::to_string(initialized), 3);
   OSStatus started = AudioOutputUnitStart(au);
-  if (started != noErr) fail("Could not start capture (" + statusText(started) + "). Is microphone access allowed?", 3);
+  if (started != noErr)
+    fail("Could not start capture (" + std::to_string(started) + "). Is microphone access allowed?", 3);
 
   std::vector<std::int64_t> channels;
   for (auto pick : picks) channels.push_back(pick + 1);
