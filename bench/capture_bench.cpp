@@ -1,16 +1,19 @@
 // What the capture costs for a 32-channel 48 kHz console with 16 channels
 // picked, in 10 ms blocks (480 frames):
-//  - CopyOut: the audio thread's share after the device render (copy the picks
-//    into the hand-off ring) plus the processing thread taking the block out;
+//  - HandOver: the audio thread's share after the device render (copy the
+//    picks into the hand-off ring) plus the processing thread taking the block out;
 //  - Process: the processing thread's work per block (16 resamplers, frames);
-//  - Latency: a paced audio thread hands 6 s of blocks (copy-out as render
-//    does it) to a running capture whose standard output is a pipe; a reader
-//    stamps each frame as it arrives. Reported: median and 99th percentile
-//    from the hand-over of the block that completed a frame to the frame's
-//    arrival, in microseconds, and the whole process's CPU in % of one core
-//    (audio thread, processing thread with its waiting, frame reader);
-//  - IdlePolling: the processing thread's own cost of waiting, in % of a core.
-// CPU per second of audio = (CopyOut + Process) × 100 blocks + IdlePolling.
+//  - Latency: a paced audio thread hands 6 s of blocks over as render does
+//    to a running capture whose standard output is a pipe; a reader stamps
+//    each frame as it arrives. Reported: median and 99th percentile from the
+//    hand-over of the block that completed a frame to the frame's arrival, in
+//    microseconds; the processing thread's wake-ups per block and its CPU in
+//    milliseconds per second of audio; the whole process's CPU in % of one
+//    core (audio thread, processing thread, frame reader);
+//  - Idle: the processing thread waiting with no audio coming: its wake-ups
+//    and CPU per second, and the whole process's CPU in % of a core.
+// The processing thread's figures come from /proc: its voluntary context
+// switches (each one a sleep, so each a wake-up) and its CPU time in ns.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -20,8 +23,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
+#include <string>
 #include <thread>
 
 #include "capture/capture.h"
@@ -45,29 +50,50 @@ void fillWithNoise(Capture& capture) {
 
 double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
 
-// What render does once the device render has filled `storage`.
-void copyOut(Capture& capture) {
-  float* block = capture.ring.reserve(blockFrames);
-  if (block == nullptr) return;
-  std::size_t i = 0;
-  for (auto pick : capture.picks)
-    std::memcpy(block + i++ * blockFrames, capture.storage.get() + pick * Capture::maxFrames,
-                blockFrames * sizeof(float));
-  capture.ring.commit();
+double processCpuSeconds() {
+  rusage use;
+  getrusage(RUSAGE_SELF, &use);
+  return seconds(use.ru_utime) + seconds(use.ru_stime);
 }
 
-void CopyOut(benchmark::State& state) {
+// What the processing thread "tavirel.dsp" has used so far.
+struct ThreadUse {
+  double wakeUps = 0;
+  double cpuSeconds = 0;
+};
+
+ThreadUse processingThreadUse() {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+      std::string name;
+      std::getline(std::ifstream(task.path() / "comm"), name);
+      if (name != "tavirel.dsp") continue;
+      ThreadUse use;
+      double ns = 0;
+      std::ifstream(task.path() / "schedstat") >> ns;
+      use.cpuSeconds = ns / 1e9;
+      std::ifstream status(task.path() / "status");
+      for (std::string line; std::getline(status, line);)
+        if (line.rfind("voluntary_ctxt_switches:", 0) == 0) use.wakeUps = std::stod(line.substr(24));
+      return use;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));  // not named yet
+  }
+  return {};
+}
+
+void HandOver(benchmark::State& state) {
   Capture capture(deviceChannels, sixteenPicks());
   fillWithNoise(capture);
   for (auto _ : state) {
-    copyOut(capture);
+    capture.handOver(blockFrames);
     BlockRing::Block taken{nullptr, 0};
     capture.ring.front(taken);
     benchmark::DoNotOptimize(taken.data);
     capture.ring.release();
   }
 }
-BENCHMARK(CopyOut)->Unit(benchmark::kMicrosecond);
+BENCHMARK(HandOver)->Unit(benchmark::kMicrosecond);
 
 void Process(benchmark::State& state) {
   Capture capture(deviceChannels, sixteenPicks());
@@ -81,19 +107,20 @@ void Process(benchmark::State& state) {
 BENCHMARK(Process)->Unit(benchmark::kMicrosecond);
 
 // The processing thread's cost while it waits with no audio coming.
-void IdlePolling(benchmark::State& state) {
+void Idle(benchmark::State& state) {
   for (auto _ : state) {
     auto capture = std::make_unique<Capture>(deviceChannels, sixteenPicks());
-    capture->queue.start(*capture);
-    rusage before, after;
-    getrusage(RUSAGE_SELF, &before);
+    capture->processingThread.start(*capture);
+    ThreadUse before = processingThreadUse();
+    double processBefore = processCpuSeconds();
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    getrusage(RUSAGE_SELF, &after);
-    double used = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_stime);
-    state.counters["core_percent"] = used / 2.0 * 100;
+    ThreadUse after = processingThreadUse();
+    state.counters["core_percent"] = (processCpuSeconds() - processBefore) / 2.0 * 100;
+    state.counters["wakeups_per_s"] = (after.wakeUps - before.wakeUps) / 2.0;
+    state.counters["dsp_ms_per_s"] = (after.cpuSeconds - before.cpuSeconds) * 1000 / 2.0;
   }
 }
-BENCHMARK(IdlePolling)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Idle)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void Latency(benchmark::State& state) {
   for (auto _ : state) {
@@ -104,7 +131,7 @@ void Latency(benchmark::State& state) {
     auto capture = std::make_unique<Capture>(deviceChannels, sixteenPicks());
     fillWithNoise(*capture);
     for (std::size_t i = 0; i < 16; ++i) capture->resamplers.emplace_back(48000.0);
-    capture->queue.start(*capture);
+    capture->processingThread.start(*capture);
 
     constexpr int blocks = 600;  // 6 s
     std::vector<Clock::time_point> rendered(blocks);
@@ -138,16 +165,17 @@ void Latency(benchmark::State& state) {
       }
     });
 
-    rusage before, after;
-    getrusage(RUSAGE_SELF, &before);
+    ThreadUse before = processingThreadUse();
+    double processBefore = processCpuSeconds();
     auto start = Clock::now();
     for (int b = 0; b < blocks; ++b) {
       std::this_thread::sleep_until(start + std::chrono::microseconds(10000) * b);
       rendered[b] = Clock::now();
-      copyOut(*capture);
+      capture->handOver(blockFrames);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    getrusage(RUSAGE_SELF, &after);
+    ThreadUse after = processingThreadUse();
+    double processUsed = processCpuSeconds() - processBefore;
     close(frames[1]);
     int devnull = open("/dev/null", O_WRONLY);
     dup2(devnull, STDOUT_FILENO);
@@ -160,9 +188,9 @@ void Latency(benchmark::State& state) {
       return;
     }
     state.counters["frames"] = static_cast<double>(latencies.size());
-    state.counters["core_percent"] = (seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime) -
-                                      seconds(before.ru_stime)) /
-                                     (blocks / 100.0 + 0.1) * 100;
+    state.counters["core_percent"] = processUsed / (blocks / 100.0 + 0.1) * 100;
+    state.counters["wakeups_per_block"] = (after.wakeUps - before.wakeUps) / blocks;
+    state.counters["dsp_ms_per_s"] = (after.cpuSeconds - before.cpuSeconds) * 1000 / (blocks / 100.0);
     state.counters["p50_us"] = latencies[latencies.size() / 2];
     state.counters["p99_us"] = latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
     state.counters["max_us"] = latencies.back();

@@ -24,7 +24,6 @@ AudioBufferList* newBufferList(std::int64_t buffers) {
   return list;
 }
 
-std::string statusText(OSStatus status) { return std::to_string(status); }
 }  // namespace
 
 bool usableCaptureRate(double rate) { return validResamplerRate(rate) && rate >= lowestCaptureRate; }
@@ -38,11 +37,13 @@ Capture::Capture(std::int64_t channels, std::vector<std::int64_t> picked)
       lastCallback(std::chrono::steady_clock::now()),
       ring(picks.empty() ? 1 : picks.size(), ringFrames, ringBlocks) {}
 
-// `queue`, the last member, is destroyed first: the processing thread stops
+// `processingThread`, the last member, is destroyed first: the thread stops
 // before anything it uses goes. It never touches `abl`.
 Capture::~Capture() { std::free(abl); }
 
-void Capture::requestCheck(ProcessingThread::Check check) { queue.requestCheck(ring.committed(), check); }
+void Capture::requestCheck(ProcessingThread::Check check) {
+  processingThread.requestCheck(ring.committed(), check);
+}
 
 void Capture::start(AudioObjectID device) {
   AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
@@ -51,7 +52,7 @@ void Capture::start(AudioObjectID device) {
   if (component == nullptr) fail("HAL unit not available", 2);
 
   OSStatus made = AudioComponentInstanceNew(component, &au);
-  if (made != noErr || au == nullptr) fail("AudioComponentInstanceNew " + statusText(made), 2);
+  if (made != noErr || au == nullptr) fail("AudioComponentInstanceNew " + std::to_string(made), 2);
 
   UInt32 on = 1, off = 0;
   AudioUnitSetProperty(au, kAudioOutputUnitProperty_EnableIO, kAudioUnitScope_Input, 1, &on, sizeof on);
@@ -59,7 +60,7 @@ void Capture::start(AudioObjectID device) {
   AudioObjectID current = device;
   OSStatus opened = AudioUnitSetProperty(au, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0,
                                          &current, sizeof current);
-  if (opened != noErr) fail("Could not open device (" + statusText(opened) + ")", 3);
+  if (opened != noErr) fail("Could not open device (" + std::to_string(opened) + ")", 3);
 
   AudioStreamBasicDescription deviceSide{};
   UInt32 size = sizeof deviceSide;
@@ -78,7 +79,7 @@ void Capture::start(AudioObjectID device) {
   client.mChannelsPerFrame = static_cast<UInt32>(nch);
   client.mBitsPerChannel = 32;
   OSStatus formatted = AudioUnitSetProperty(au, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &client, size);
-  if (formatted != noErr) fail("Could not set capture format (" + statusText(formatted) + ")", 2);
+  if (formatted != noErr) fail("Could not set capture format (" + std::to_string(formatted) + ")", 2);
 
   UInt32 largest = static_cast<UInt32>(maxFrames);
   AudioUnitSetProperty(au, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &largest,
@@ -88,16 +89,17 @@ void Capture::start(AudioObjectID device) {
   built.reserve(picks.size());
   for (std::size_t i = 0; i < picks.size(); ++i) built.emplace_back(rate);
   resamplers = std::move(built);
-  queue.start(*this);
+  processingThread.start(*this);
 
   AURenderCallbackStruct callback{captureInputCallback, this};
   AudioUnitSetProperty(au, kAudioOutputUnitProperty_SetInputCallback, kAudioUnitScope_Global, 0, &callback,
                        sizeof callback);
 
   OSStatus initialized = AudioUnitInitialize(au);
-  if (initialized != noErr) fail("AudioUnitInitialize " + statusText(initialized), 3);
+  if (initialized != noErr) fail("AudioUnitInitialize " + std::to_string(initialized), 3);
   OSStatus started = AudioOutputUnitStart(au);
-  if (started != noErr) fail("Could not start capture (" + statusText(started) + "). Is microphone access allowed?", 3);
+  if (started != noErr)
+    fail("Could not start capture (" + std::to_string(started) + "). Is microphone access allowed?", 3);
 
   std::vector<std::int64_t> channels;
   for (auto pick : picks) channels.push_back(pick + 1);

@@ -36,8 +36,13 @@ class Capture {
   void start(AudioObjectID device);
 
   // Audio thread: renders one block and hands the picked channels over.
-  // No lock, no allocation, no system call besides the render itself.
+  // No lock, no allocation, no system call besides the render itself and
+  // the post that wakes the processing thread.
   OSStatus render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp, UInt32 bus, UInt32 frames);
+  // Audio thread, once `storage` holds a rendered block of `frames` frames:
+  // copies the picked channels into the ring and wakes the processing
+  // thread, or counts the block dropped.
+  void handOver(std::size_t frames);
 
   // Processing thread: one block of the picked channels, pick i's `frames`
   // samples at blocks + i × frames.
@@ -61,7 +66,7 @@ class Capture {
 
   BlockRing ring;
   std::atomic<std::uint64_t> droppedBlocks{0};
-  ProcessingThread queue;  // last: it stops before the members it uses go
+  ProcessingThread processingThread;  // last: it stops before the members it uses go
 };
 
 // The render callback installed on the unit: the context is the Capture.

@@ -5,6 +5,6 @@
 
 void Capture::process(const float* blocks, std::size_t frames) {
   lastCallback = std::chrono::steady_clock::now();
-  frames::resampleBlock(resamplers, pending, blocks, frames);
-  if (frames::takeFrame(pending, frame)) frames::writeFrame(STDOUT_FILENO, frame);
+  processChannels(resamplers, blocks, frames, pending);
+  if (framing::takeFrame(pending, frame)) framing::writeFrame(STDOUT_FILENO, frame);
 }

@@ -8,7 +8,7 @@
 #include "main/process_end.h"
 #include "main/write_all.h"
 
-namespace frames {
+namespace framing {
 namespace {
 
 void putU32(std::uint8_t* at, std::uint32_t value) {
@@ -28,11 +28,6 @@ void putSamples(std::uint8_t* at, const std::int16_t* samples, std::size_t count
 }
 
 }  // namespace
-
-void resampleBlock(std::vector<Resampler>& resamplers, std::vector<std::vector<std::int16_t>>& pending,
-                   const float* blocks, std::size_t count) {
-  processChannels(resamplers, blocks, count, pending);
-}
 
 bool takeFrame(std::vector<std::vector<std::int16_t>>& pending, std::vector<std::uint8_t>& frame) {
   if (pending.empty() || pending.size() > maxChannels) return false;
@@ -64,4 +59,4 @@ void writeFrame(int fd, std::span<const std::uint8_t> frame) {
   if (!written) process::end(0);
 }
 
-}  // namespace frames
+}  // namespace framing

@@ -1,6 +1,5 @@
 #pragma once
-// The device-free half of the capture: picked channels through their
-// resamplers into pending 16 kHz buffers, and "TVA1" frames out of them.
+// "TVA1" frames out of the pending 16 kHz buffers the resamplers fill.
 //
 // A frame: the magic "TVA1", the channel count C (one byte), the sample count
 // N (unsigned 32-bit), then N signed 16-bit samples of each channel in turn,
@@ -10,20 +9,13 @@
 #include <span>
 #include <vector>
 
-#include "dsp/resampler.h"
-
-namespace frames {
+namespace framing {
 
 constexpr std::size_t headerBytes = 9;
 // 50 ms at 16 kHz: no frame is written with fewer samples per channel.
 constexpr std::size_t minSamples = 800;
 // The channel count is one byte.
 constexpr std::size_t maxChannels = 255;
-
-// Resamples one block, channel i's `count` samples at blocks + i × count, into
-// pending[i].
-void resampleBlock(std::vector<Resampler>& resamplers, std::vector<std::vector<std::int16_t>>& pending,
-                   const float* blocks, std::size_t count);
 
 // When every pending buffer holds at least 800 samples, builds one frame of
 // the smallest count N into `frame` (reusing its storage), removes those N
@@ -37,4 +29,4 @@ bool takeFrame(std::vector<std::vector<std::int16_t>>& pending, std::vector<std:
 // nothing on standard error.
 void writeFrame(int fd, std::span<const std::uint8_t> frame);
 
-}  // namespace frames
+}  // namespace framing

@@ -2,14 +2,13 @@
 // The serial processing context "tavirel.dsp": takes the blocks that the audio
 // thread hands over, in order, through `Capture::process`, and runs the
 // watchdog's check once every block handed over before the check was asked
-// for has been processed. It waits for blocks by polling (asleep until just
-// after the next block is due, looking closely only if it is late), so the
-// audio thread never has to wake it; a check request does wake it.
+// for has been processed. It sleeps until a block or a check request posts
+// its semaphore.
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <thread>
+
+#include "capture/wake_semaphore.h"
 
 class Capture;
 
@@ -25,6 +24,9 @@ class ProcessingThread {
 
   void start(Capture& capture);
 
+  // Audio thread: a block has been handed over. Never blocks.
+  void wake() { wake_.post(); }
+
   // Any thread: run `check` on this thread after the first `blocks` blocks.
   // A request not yet served is replaced by the newer one, which sees more.
   void requestCheck(std::uint64_t blocks, Check check);
@@ -38,8 +40,5 @@ class ProcessingThread {
   std::atomic<bool> stop_{false};
   std::atomic<std::uint64_t> checkAfter_{0};  // blocks + 1; 0 when no check is asked for
   std::atomic<Check> check_{nullptr};
-  // Never touched by the audio thread: only check requests and the end wake the thread.
-  std::mutex wakeLock_;
-  std::condition_variable wake_;
-  bool woken_ = false;
+  WakeSemaphore wake_;
 };

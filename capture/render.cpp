@@ -1,6 +1,7 @@
 // The audio thread's part of the capture: render every device channel into
-// `storage`, copy the picked ones into the hand-off ring. Nothing here may
-// lock, allocate or make a system call besides the render itself.
+// `storage`, copy the picked ones into the hand-off ring and wake the
+// processing thread. Nothing here may lock, allocate or make a system call
+// besides the render itself and the semaphore's post.
 #include <cstring>
 
 #include "capture/capture.h"
@@ -23,15 +24,20 @@ OSStatus Capture::render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp
 
   OSStatus rendered = AudioUnitRender(au, flags, timeStamp, bus, n, abl);
   if (rendered != noErr) return rendered;
+  handOver(n);
+  return noErr;
+}
 
-  float* block = ring.reserve(n);
+void Capture::handOver(std::size_t frames) {
+  float* block = ring.reserve(frames);
   if (block == nullptr) {
     // The processing thread is behind (standard output blocks): drop the block.
     droppedBlocks.fetch_add(1, std::memory_order_relaxed);
-    return noErr;
+    return;
   }
   std::size_t i = 0;
-  for (std::int64_t pick : picks) std::memcpy(block + i++ * n, storage.get() + pick * maxFrames, n * sizeof(float));
+  for (std::int64_t pick : picks)
+    std::memcpy(block + i++ * frames, storage.get() + pick * maxFrames, frames * sizeof(float));
   ring.commit();
-  return noErr;
+  processingThread.wake();
 }

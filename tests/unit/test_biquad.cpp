@@ -9,12 +9,12 @@
 namespace {
 
 TEST(Biquad, CoefficientsOfTheTwoSectionsAt48k) {
-  Biquad low(7000, 0.5412, 48000);
+  Biquad low = lowPass(7000, 0.5412, 48000);
   EXPECT_NEAR(low.b0, 0.1128817473, 1e-10);
   EXPECT_NEAR(low.b1, 0.2257634947, 1e-10);
   EXPECT_NEAR(low.a1, -0.7025693161, 1e-10);
   EXPECT_NEAR(low.a2, 0.1540963055, 1e-10);
-  Biquad high(7000, 1.3066, 48000);
+  Biquad high = lowPass(7000, 1.3066, 48000);
   EXPECT_NEAR(high.b0, 0.150061445, 1e-9);
   EXPECT_NEAR(high.b1, 0.3001228901, 1e-10);
   EXPECT_NEAR(high.a1, -0.9339735547, 1e-10);
@@ -29,9 +29,9 @@ TEST(Biquad, CoefficientsOfTheTwoSectionsAt48k) {
 }
 
 TEST(Biquad, ZerosStayZeroAndAConstantPassesUnchanged) {
-  Biquad quiet(7000, 0.5412, 44100);
+  Biquad quiet = lowPass(7000, 0.5412, 44100);
   for (int i = 0; i < 100; ++i) EXPECT_EQ(quiet.run(0.0), 0.0);
-  Biquad steady(7000, 1.3066, 44100);
+  Biquad steady = lowPass(7000, 1.3066, 44100);
   double y = 0;
   for (int i = 0; i < 2000; ++i) y = steady.run(0.25);
   EXPECT_NEAR(y, 0.25, 1e-12);
@@ -39,7 +39,7 @@ TEST(Biquad, ZerosStayZeroAndAConstantPassesUnchanged) {
 
 TEST(Biquad, ANonFiniteSamplePoisonsTheSectionForGood) {
   for (double bad : {NAN, INFINITY, -INFINITY}) {
-    Biquad b(7000, 1.3066, 48000);
+    Biquad b = lowPass(7000, 1.3066, 48000);
     for (int i = 0; i < 10; ++i) b.run(0.1);
     b.run(bad);
     b.run(0.1);
@@ -50,10 +50,10 @@ TEST(Biquad, ANonFiniteSamplePoisonsTheSectionForGood) {
 TEST(Biquad, BadDesignsAreNotRefusedButShow) {
   // Corner at half the rate: no damping left, the section is on the edge
   // (2π rounded down leaves sin ω a hair above 0). Above half it is unstable.
-  EXPECT_NEAR(Biquad(7000, 0.5412, 14000).a2, 1.0, 1e-15);
-  EXPECT_GT(Biquad(7000, 0.5412, 10000).a2, 1.0);
-  EXPECT_FALSE(std::isfinite(Biquad(7000, 0, 48000).a2));
-  EXPECT_FALSE(std::isfinite(Biquad(7000, 0.5412, 0).b0));
+  EXPECT_NEAR(lowPass(7000, 0.5412, 14000).a2, 1.0, 1e-15);
+  EXPECT_GT(lowPass(7000, 0.5412, 10000).a2, 1.0);
+  EXPECT_FALSE(std::isfinite(lowPass(7000, 0, 48000).a2));
+  EXPECT_FALSE(std::isfinite(lowPass(7000, 0.5412, 0).b0));
 }
 
 }  // namespace

@@ -1,7 +1,12 @@
 // The audio thread's copy-out: every device channel rendered, the picked ones
 // copied into one block of the hand-off ring, nothing handed on for a failed
-// render, and blocks dropped (not lost silently) when the ring is full.
+// render, and blocks dropped (not lost silently) when the ring is full; the
+// processing thread woken by each block.
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
 
 #include "capture/capture.h"
 #include "platform/sim/sim_world.h"
@@ -143,9 +148,27 @@ TEST(ProcessingThread, AChecksRunsAfterEveryBlockHandedOverBeforeIt) {
   capture.requestCheck([](Capture& c) { seenReleased = c.ring.released(); });
   capture.ring.reserve(100);
   capture.ring.commit();
-  EXPECT_TRUE(capture.queue.serve(capture));
+  EXPECT_TRUE(capture.processingThread.serve(capture));
   EXPECT_GE(seenReleased, 3u);
   EXPECT_EQ(capture.ring.released(), 4u);
-  EXPECT_FALSE(capture.queue.serve(capture));  // the check ran once
+  EXPECT_FALSE(capture.processingThread.serve(capture));  // the check ran once
+}
+
+// The audio thread's post is the processing thread's only prompt: every block
+// is processed however the hand-overs fall against its waits.
+TEST(ProcessingThread, EveryBlockHandedOverIsProcessedWithoutAnotherPrompt) {
+  Capture capture(2, {0});  // no resamplers: a processed block writes nothing
+  capture.processingThread.start(capture);
+  std::mt19937 random(3);
+  constexpr std::uint64_t blocks = 300;
+  for (std::uint64_t i = 0; i < blocks; ++i) {
+    capture.handOver(64);
+    if (random() % 4 == 0) std::this_thread::sleep_for(std::chrono::microseconds(random() % 500));
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (capture.ring.released() < blocks && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(capture.ring.released(), blocks);
+  EXPECT_EQ(capture.droppedBlocks.load(), 0u);
 }
 }  // namespace

@@ -27,14 +27,14 @@ std::uint32_t countOf(const Bytes& frame) {
 }
 
 std::int16_t sampleAt(const Bytes& frame, std::size_t channel, std::size_t i) {
-  std::size_t at = frames::headerBytes + 2 * (channel * countOf(frame) + i);
+  std::size_t at = framing::headerBytes + 2 * (channel * countOf(frame) + i);
   return static_cast<std::int16_t>(frame[at] | frame[at + 1] << 8);
 }
 
 TEST(TakeFrame, LaysOutMagicCountsAndPlanarLittleEndianSamples) {
   Pending pending{ramp(1000, -2), ramp(1000, 300)};
   Bytes frame;
-  ASSERT_TRUE(frames::takeFrame(pending, frame));
+  ASSERT_TRUE(framing::takeFrame(pending, frame));
   ASSERT_EQ(frame.size(), 9u + 2 * 1000 * 2);
   EXPECT_EQ(std::string(frame.begin(), frame.begin() + 4), "TVA1");
   EXPECT_EQ(Bytes(frame.begin() + 4, frame.begin() + 9), (Bytes{0x02, 0xE8, 0x03, 0x00, 0x00}));
@@ -51,17 +51,17 @@ TEST(TakeFrame, LaysOutMagicCountsAndPlanarLittleEndianSamples) {
 TEST(TakeFrame, NeedsAtLeast800InEveryBuffer) {
   Bytes frame{1, 2, 3};
   Pending short_{ramp(799, 0)};
-  EXPECT_FALSE(frames::takeFrame(short_, frame));
+  EXPECT_FALSE(framing::takeFrame(short_, frame));
   EXPECT_EQ(short_[0].size(), 799u);
   EXPECT_EQ(frame, (Bytes{1, 2, 3}));
   Pending oneShort{ramp(5000, 0), ramp(799, 0), ramp(900, 0)};
-  EXPECT_FALSE(frames::takeFrame(oneShort, frame));
+  EXPECT_FALSE(framing::takeFrame(oneShort, frame));
   EXPECT_EQ(oneShort[0].size(), 5000u);
   Pending none;
-  EXPECT_FALSE(frames::takeFrame(none, frame));
+  EXPECT_FALSE(framing::takeFrame(none, frame));
 
   Pending exact{ramp(800, 0), ramp(800, 0), ramp(800, 0)};
-  ASSERT_TRUE(frames::takeFrame(exact, frame));
+  ASSERT_TRUE(framing::takeFrame(exact, frame));
   EXPECT_EQ(frame.size(), 4809u);
   EXPECT_EQ(frame[4], 3);
   EXPECT_EQ(countOf(frame), 800u);
@@ -71,7 +71,7 @@ TEST(TakeFrame, TheShortestBufferSetsTheCountAndTheRestStaysPending) {
   Pending pending{ramp(900, 0), ramp(850, 5000)};
   auto capacity = pending[0].capacity();
   Bytes frame;
-  ASSERT_TRUE(frames::takeFrame(pending, frame));
+  ASSERT_TRUE(framing::takeFrame(pending, frame));
   EXPECT_EQ(countOf(frame), 850u);
   EXPECT_EQ(sampleAt(frame, 0, 849), 849);
   EXPECT_EQ(sampleAt(frame, 1, 849), 5849);
@@ -82,7 +82,7 @@ TEST(TakeFrame, TheShortestBufferSetsTheCountAndTheRestStaysPending) {
   // The kept samples lead the next frame.
   pending[0].insert(pending[0].end(), 800, 1);
   pending[1].assign(850, 2);
-  ASSERT_TRUE(frames::takeFrame(pending, frame));
+  ASSERT_TRUE(framing::takeFrame(pending, frame));
   EXPECT_EQ(countOf(frame), 850u);
   EXPECT_EQ(frame.size(), 9u + 2 * 850 * 2);
   EXPECT_EQ(sampleAt(frame, 0, 0), 850);
@@ -93,9 +93,9 @@ TEST(TakeFrame, TheShortestBufferSetsTheCountAndTheRestStaysPending) {
 TEST(TakeFrame, MoreChannelsThanTheCountByteHoldsAreNotFramed) {
   Pending pending(256, ramp(800, 0));
   Bytes frame;
-  EXPECT_FALSE(frames::takeFrame(pending, frame));
+  EXPECT_FALSE(framing::takeFrame(pending, frame));
   Pending most(255, ramp(800, 0));
-  ASSERT_TRUE(frames::takeFrame(most, frame));
+  ASSERT_TRUE(framing::takeFrame(most, frame));
   EXPECT_EQ(frame[4], 255);
 }
 

@@ -93,7 +93,7 @@ TEST(Resampler, AppendsWithoutTouchingWhatIsThere) {
 TEST(Resampler, At44100OutputsSitAtMultiplesOfTheStep) {
   auto input = sine(20000, 44100, 1000, 0.5);
   auto out = resample(44100, input);
-  Biquad a(7000, 0.5412, 44100), b(7000, 1.3066, 44100);
+  Biquad a = lowPass(7000, 0.5412, 44100), b = lowPass(7000, 1.3066, 44100);
   std::vector<double> y;
   for (float x : input) y.push_back(b.run(a.run(x)));
   for (std::size_t k = 1; k < out.size(); ++k) {

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "capture/frame_output.h"
+#include "dsp/resampler.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ void measure(double rate) {
         double phase = std::fmod(frequencies[c] * static_cast<double>(start + i) / rate, 1.0);
         block[c * frames + i] = static_cast<float>(amplitude * std::sin(2 * M_PI * phase));
       }
-    frames::resampleBlock(resamplers, out, block.data(), frames);
+    processChannels(resamplers, block.data(), frames, out);
   }
 
   const double inputRms = amplitude * 32767 / std::sqrt(2.0);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "capture/frame_output.h"
+#include "dsp/resampler.h"
 #include "tools/tva1/encode_options.h"
 #include "tools/tva1/progress.h"
 #include "tools/tva1/read_input.h"
@@ -56,8 +57,8 @@ class Encoder {
   }
   float* block() { return planar_.data(); }
   void encodeBlock(std::size_t frames) {
-    frames::resampleBlock(resamplers_, pending_, planar_.data(), frames);
-    if (frames::takeFrame(pending_, frame_)) frames::writeFrame(STDOUT_FILENO, frame_);
+    processChannels(resamplers_, planar_.data(), frames, pending_);
+    if (framing::takeFrame(pending_, frame_)) framing::writeFrame(STDOUT_FILENO, frame_);
   }
 
  private:

@@ -42,7 +42,7 @@ constexpr Option encodeOptions[] = {{"rate", true}, {"channels", true}};
 
 }  // namespace
 
-bool framableChannels(std::size_t channels) { return channels >= 1 && channels <= frames::maxChannels; }
+bool framableChannels(std::size_t channels) { return channels >= 1 && channels <= framing::maxChannels; }
 
 EncodeOptions parseEncodeOptions(int argc, char** argv) {
   EncodeOptions options;

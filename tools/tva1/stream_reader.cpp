@@ -29,7 +29,7 @@ void StreamReader::teeRest() {
 
 bool StreamReader::next(Frame& frame) {
   if (!error_.empty()) return false;
-  unsigned char header[frames::headerBytes];
+  unsigned char header[framing::headerBytes];
   std::size_t got = read(header, sizeof header);
   if (got == 0) return false;
   if (got < sizeof header) return fail("truncated header (" + std::to_string(got) + " of 9 bytes)");
@@ -40,7 +40,7 @@ bool StreamReader::next(Frame& frame) {
   if (channels == 0) return fail("zero channels");
   if (channels_ != 0 && channels != channels_)
     return fail("channel count changed from " + std::to_string(channels_) + " to " + std::to_string(channels));
-  if (samples < frames::minSamples) return fail(std::to_string(samples) + " samples per channel, below 800");
+  if (samples < framing::minSamples) return fail(std::to_string(samples) + " samples per channel, below 800");
 
   // Read in slices so that a count the input does not back up costs no more
   // memory than the input itself.
@@ -61,7 +61,7 @@ bool StreamReader::next(Frame& frame) {
   for (std::size_t i = 0; i < frame.planar.size(); ++i)
     frame.planar[i] = static_cast<std::int16_t>(std::uint16_t(bytes_[2 * i]) | std::uint16_t(bytes_[2 * i + 1]) << 8);
   channels_ = channels;
-  offset_ += frames::headerBytes + want;
+  offset_ += framing::headerBytes + want;
   ++frames_;
   return true;
 }
