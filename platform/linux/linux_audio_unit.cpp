@@ -1,11 +1,14 @@
-// The HAL output unit's contract over ALSA capture: the unit opens the
-// device's PCM with all its input channels at the nominal rate, reads it on a
-// capture thread of its own and calls the input callback once per period;
-// AudioUnitRender hands the period just read out as one float buffer per
-// channel.
+// The HAL output unit's contract over ALSA or PipeWire capture. Over ALSA the
+// unit opens the device's PCM with all its input channels at the nominal rate,
+// reads it on a capture thread of its own and calls the input callback once
+// per period. Over PipeWire it opens a stream on the source node with all its
+// channels, and the stream's process callback calls the input callback once
+// per block of at most MaximumFramesPerSlice frames. AudioUnitRender hands the
+// block out as one float buffer per channel.
 #include <pthread.h>
 #include <sched.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -18,14 +21,23 @@
 #include "platform/linux/alsa_capture.h"
 #include "platform/linux/alsa_devices.h"
 #include "platform/linux/alsa_quiet.h"
+#include "platform/linux/linux_devices.h"
+#include "platform/linux/pw_capture.h"
 
 struct ComponentInstanceRecord {
-  std::optional<AlsaDevice> device;
+  std::optional<AlsaDevice> device;  // over ALSA
+  std::optional<PwSource> source;    // over PipeWire
   hal_unit::Settings settings;
   AlsaCaptureStream stream;
+  PwCaptureStream pwStream;
+  bool opened = false;
   std::atomic<bool> started{false};
-  // Capture thread only: the outcome of the read the callback is about.
+  // Audio thread only: the outcome of the read the callback is about, and
+  // over PipeWire the block's planes from `blockStart` on.
   long lastRead = 0;
+  const float* const* planes = nullptr;
+  UInt32 blockStart = 0;
+  std::uint64_t sampleTime = 0;
 };
 
 namespace {
@@ -40,8 +52,9 @@ constexpr OSStatus cannotDoNow = -10863;  // the read behind this render failed
 bool alsaRate(Float64 rate) { return rate >= 1 && rate <= 4e6; }
 
 std::optional<hal_unit::DeviceSide> deviceSide(AudioUnit unit) {
-  if (!unit->device) return std::nullopt;
-  return hal_unit::DeviceSide{unit->device->rate, unit->device->channels};
+  if (unit->device) return hal_unit::DeviceSide{unit->device->rate, unit->device->channels};
+  if (unit->source) return hal_unit::DeviceSide{pwClock().rate, unit->source->channels};
+  return std::nullopt;
 }
 
 void tryRealTimePriority() {
@@ -125,6 +138,31 @@ void captureLoop(AudioUnit unit) {
     }
   }
 }
+// PipeWire's audio thread: one block, handed to the callback in slices the
+// client can take.
+void deliverBlock(void* context, const float* const* planes, UInt32 frames) {
+  auto unit = static_cast<AudioUnit>(context);
+  UInt32 slice = std::max<UInt32>(unit->settings.maxFrames, 1);
+  unit->planes = planes;
+  for (UInt32 done = 0; done < frames;) {
+    UInt32 n = std::min(slice, frames - done);
+    unit->blockStart = done;
+    unit->lastRead = n;
+    callBack(unit, unit->sampleTime, n);
+    done += n;
+  }
+  unit->planes = nullptr;
+}
+
+OSStatus openDevice(AudioUnit unit) {
+  if (unit->source) {
+    unit->pwStream.deliver = deliverBlock;
+    unit->pwStream.context = unit;
+    return static_cast<OSStatus>(openPwCapture(*unit->source, unit->settings.client.mSampleRate, unit->pwStream));
+  }
+  return static_cast<OSStatus>(
+      openAlsaCapture(unit->device->pcm, unit->device->channels, unit->settings.client.mSampleRate, unit->stream));
+}
 }  // namespace
 
 AudioComponent AudioComponentFindNext(AudioComponent previous, const AudioComponentDescription* description) {
@@ -148,6 +186,12 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
       if (size != sizeof(AudioObjectID)) return invalidParameter;
       AudioObjectID id32;
       std::memcpy(&id32, data, sizeof id32);
+      if (usingPipeWire()) {
+        auto source = pwSource(id32);
+        if (!source) return badDevice;
+        unit->source = source;
+        return noErr;
+      }
       auto device = alsaDevice(id32);
       if (!device || device->channels == 0) return badDevice;
       unit->device = device;
@@ -171,18 +215,25 @@ OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
 
 OSStatus AudioUnitInitialize(AudioUnit unit) {
   if (unit == nullptr) return invalidParameter;
-  if (!unit->device) return badDevice;
+  if (!unit->device && !unit->source) return badDevice;
   if (OSStatus status = hal_unit::checkInitialize(unit->settings); status != noErr) return status;
   if (!unit->settings.haveClient) return formatNotSupported;
-  if (unit->stream.pcm != nullptr) return noErr;
-  int err = openAlsaCapture(unit->device->pcm, unit->device->channels, unit->settings.client.mSampleRate, unit->stream);
-  return err < 0 ? static_cast<OSStatus>(err) : noErr;
+  if (unit->opened) return noErr;
+  OSStatus err = openDevice(unit);
+  if (err < 0) return err;
+  unit->opened = true;
+  return noErr;
 }
 
 OSStatus AudioOutputUnitStart(AudioUnit unit) {
   if (unit == nullptr) return invalidParameter;
-  if (unit->stream.pcm == nullptr || unit->settings.callback.inputProc == nullptr) return uninitialized;
+  if (!unit->opened || unit->settings.callback.inputProc == nullptr) return uninitialized;
   if (unit->started.exchange(true)) return noErr;
+  if (unit->source) {
+    int err = startPwCapture(unit->pwStream);
+    if (err < 0) unit->started = false;
+    return static_cast<OSStatus>(err);
+  }
   try {
     std::thread(captureLoop, unit).detach();
   } catch (const std::system_error& error) {
@@ -194,10 +245,20 @@ OSStatus AudioOutputUnitStart(AudioUnit unit) {
 
 OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
                          AudioBufferList* data) {
-  if (unit == nullptr || data == nullptr || unit->stream.pcm == nullptr) return invalidParameter;
+  if (unit == nullptr || data == nullptr || !unit->opened) return invalidParameter;
   if (unit->lastRead < 0) return cannotDoNow;
   if (frames > unit->settings.maxFrames) return tooManyFrames;
   if (frames > static_cast<unsigned long>(unit->lastRead)) return invalidParameter;
+  if (unit->source) {
+    if (unit->planes == nullptr) return cannotDoNow;  // called outside the callback
+    return hal_unit::fillBuffers(unit->settings, data, unit->source->channels, frames, [&](UInt32 channel, float* samples) {
+      const float* plane = unit->planes[channel];
+      if (plane == nullptr)
+        std::memset(samples, 0, frames * sizeof(float));
+      else
+        std::memcpy(samples, plane + unit->blockStart, frames * sizeof(float));
+    });
+  }
   const AlsaCaptureStream& stream = unit->stream;
   return hal_unit::fillBuffers(unit->settings, data, stream.channels, frames, [&](UInt32 channel, float* samples) {
     convertChannel(stream.raw.data(), stream.format, stream.channels, channel, frames, samples);

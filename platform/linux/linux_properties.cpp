@@ -1,6 +1,6 @@
-// Audio object properties over ALSA. The device list's size query rescans
-// the machine; its data read hands out what that scan found, so the two
-// calls of one read agree.
+// Audio object properties over the process's sound system (ALSA or
+// PipeWire). The device list's size query rescans the machine; its data read
+// hands out what that scan found, so the two calls of one read agree.
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -8,7 +8,7 @@
 
 #include "platform/api/core_audio.h"
 #include "platform/api/core_foundation.h"
-#include "platform/linux/alsa_devices.h"
+#include "platform/linux/linux_devices.h"
 
 namespace {
 constexpr OSStatus badObject = 0x216F626A;         // '!obj'
@@ -26,7 +26,7 @@ void append(std::vector<unsigned char>& bytes, const T& value) {
 
 // The stream configuration: one interleaved buffer with every capture channel,
 // or no buffer at all for a PCM that cannot capture.
-std::vector<unsigned char> streamConfiguration(const std::optional<AlsaDevice>& device, bool input) {
+std::vector<unsigned char> streamConfiguration(const std::optional<LinuxDevice>& device, bool input) {
   std::vector<unsigned char> bytes;
   UInt32 buffers = device && input && device->channels > 0 ? 1 : 0;
   append(bytes, buffers);
@@ -38,7 +38,7 @@ std::vector<unsigned char> streamConfiguration(const std::optional<AlsaDevice>& 
 bool isSystem(AudioObjectID id) { return id == kAudioObjectSystemObject; }
 
 bool present(AudioObjectID id, bool fresh) {
-  auto ids = fresh ? alsaDeviceIds() : alsaLatestDeviceIds();
+  auto ids = linuxDeviceIds(fresh);
   return id != kAudioObjectUnknown && std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
@@ -47,11 +47,11 @@ OSStatus valueOf(AudioObjectID id, const AudioObjectPropertyAddress& address, bo
                  std::vector<unsigned char>& bytes) {
   if (isSystem(id)) {
     if (address.mSelector != kAudioHardwarePropertyDevices) return unknownProperty;
-    for (auto device : freshList ? alsaDeviceIds() : alsaLatestDeviceIds()) append(bytes, device);
+    for (auto device : linuxDeviceIds(freshList)) append(bytes, device);
     return noErr;
   }
   if (!present(id, false)) return badObject;
-  auto device = alsaDevice(id);  // absent: present, but cannot capture
+  auto device = linuxDevice(id);  // absent: present, but cannot capture
   switch (address.mSelector) {
     case kAudioDevicePropertyStreamConfiguration:
       bytes = streamConfiguration(device, address.mScope == kAudioDevicePropertyScopeInput);
@@ -118,5 +118,5 @@ OSStatus AudioObjectSetPropertyData(AudioObjectID id, const AudioObjectPropertyA
   if (inDataSize != sizeof(Float64)) return badSize;
   Float64 rate;
   std::memcpy(&rate, inData, sizeof rate);
-  return alsaSetNominalRate(id, rate) ? noErr : unsupportedRate;
+  return linuxSetNominalRate(id, rate) ? noErr : unsupportedRate;
 }

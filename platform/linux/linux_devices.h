@@ -1,0 +1,27 @@
+#pragma once
+// The input devices of the sound system this process uses, as the property
+// operations show them. The sound system is decided once, at the first call:
+// PipeWire's audio source nodes when a PipeWire daemon answers within half a
+// second, else ALSA's PCMs (TAVIREL_AUDIO_BACKEND=alsa keeps a process on ALSA).
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/api/core_audio.h"
+
+struct LinuxDevice {
+  std::string name;
+  std::string uid;
+  UInt32 channels = 0;  // 0: present but cannot capture
+  double rate = 0;
+  std::vector<AudioValueRange> ranges;
+};
+
+bool usingPipeWire();
+
+// Every device present: rescanned when `fresh`, else as the latest scan found them.
+std::vector<AudioObjectID> linuxDeviceIds(bool fresh);
+// The device with `id` as the latest scan found it; absent when it is gone or cannot capture.
+std::optional<LinuxDevice> linuxDevice(AudioObjectID id);
+// Asks for `rate` as the device's nominal rate; false when it cannot have it.
+bool linuxSetNominalRate(AudioObjectID id, double rate);

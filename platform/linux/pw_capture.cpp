@@ -1,0 +1,84 @@
+#include "platform/linux/pw_capture.h"
+
+#include <spa/param/audio/format-utils.h>
+#include <spa/pod/builder.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace {
+void onProcess(void* data) {
+  auto& capture = *static_cast<PwCaptureStream*>(data);
+  pw_buffer* buffer = pw_stream_dequeue_buffer(capture.stream);
+  if (buffer == nullptr) return;
+  spa_buffer* buf = buffer->buffer;
+  UInt32 channels = std::min<UInt32>(capture.channels, buf->n_datas);
+  std::uint32_t frames = UINT32_MAX;
+  for (UInt32 c = 0; c < channels; ++c) {
+    const spa_data& plane = buf->datas[c];
+    std::uint32_t offset = std::min(plane.chunk->offset, plane.maxsize);
+    std::uint32_t size = std::min(plane.chunk->size, plane.maxsize - offset);
+    frames = std::min<std::uint32_t>(frames, size / sizeof(float));
+    capture.planes[c] = plane.data == nullptr ? nullptr : static_cast<const float*>(SPA_PTROFF(plane.data, offset, void));
+  }
+  for (UInt32 c = channels; c < capture.channels; ++c) capture.planes[c] = nullptr;
+  if (channels > 0 && frames > 0 && frames != UINT32_MAX) capture.deliver(capture.context, capture.planes.data(), frames);
+  pw_stream_queue_buffer(capture.stream, buffer);
+}
+
+const pw_stream_events streamEvents = [] {
+  pw_stream_events events{};
+  events.version = PW_VERSION_STREAM_EVENTS;
+  events.process = onProcess;
+  return events;
+}();
+
+class Locked {
+ public:
+  Locked() { pw_thread_loop_lock(pwLoop()); }
+  ~Locked() { pw_thread_loop_unlock(pwLoop()); }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+};
+}  // namespace
+
+int openPwCapture(const PwSource& source, double rate, PwCaptureStream& capture) {
+  if (source.channels == 0 || source.channels > SPA_AUDIO_MAX_CHANNELS || !(rate >= 1 && rate <= 4e6)) return -EINVAL;
+  auto hz = static_cast<std::uint32_t>(std::lround(rate));
+  Locked locked;
+  // The stream takes exactly the node's channels in the node's order
+  // (no remixing), and stays on that node: when it goes, the stream ends
+  // rather than moving to another source.
+  pw_properties* props = pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture",
+                                           PW_KEY_MEDIA_ROLE, "Production", PW_KEY_TARGET_OBJECT,
+                                           source.uid.c_str(), PW_KEY_STREAM_DONT_REMIX, "true",
+                                           PW_KEY_NODE_DONT_RECONNECT, "true", nullptr);
+  capture.stream = pw_stream_new(pwCore(), "tavirel-audio", props);
+  if (capture.stream == nullptr) return -errno;
+  capture.channels = source.channels;
+  pw_stream_add_listener(capture.stream, &capture.listener, &streamEvents, &capture);
+
+  spa_audio_info_raw info{};
+  info.format = SPA_AUDIO_FORMAT_F32P;
+  info.rate = hz;
+  info.channels = source.channels;
+  for (UInt32 c = 0; c < source.channels && c < source.positions.size(); ++c) info.position[c] = source.positions[c];
+  if (source.positions.size() != source.channels || source.positions.front() == SPA_AUDIO_CHANNEL_UNKNOWN)
+    info.flags |= SPA_AUDIO_FLAG_UNPOSITIONED;
+  std::array<std::uint8_t, 4096> storage{};
+  spa_pod_builder builder{};
+  spa_pod_builder_init(&builder, storage.data(), static_cast<std::uint32_t>(storage.size()));
+  const spa_pod* params[1] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
+  auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
+                                            PW_STREAM_FLAG_RT_PROCESS | PW_STREAM_FLAG_INACTIVE);
+  return pw_stream_connect(capture.stream, PW_DIRECTION_INPUT, PW_ID_ANY, flags, params, 1);
+}
+
+int startPwCapture(PwCaptureStream& capture) {
+  if (capture.stream == nullptr) return -EINVAL;
+  Locked locked;
+  return pw_stream_set_active(capture.stream, true);
+}

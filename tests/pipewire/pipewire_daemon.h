@@ -1,0 +1,40 @@
+#pragma once
+// A private PipeWire daemon for tests: pipewire and wireplumber under their
+// own D-Bus session, with a runtime directory of their own, so that no other
+// program on the machine sees them and they see nothing else.
+#include <sys/types.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace pipewire_test {
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+// The path of `program` on PATH, or "" when it is not installed.
+std::string installed(const std::string& program);
+
+// What is missing to run a daemon ("" when nothing is).
+std::string missingPrograms();
+
+class PrivateDaemon {
+ public:
+  PrivateDaemon();
+  ~PrivateDaemon();  // stops the daemon and removes its directory
+  PrivateDaemon(const PrivateDaemon&) = delete;
+  PrivateDaemon& operator=(const PrivateDaemon&) = delete;
+
+  // Whether the daemon answered within a few seconds of starting.
+  bool answering() const { return answering_; }
+  // What a program needs in its environment to reach this daemon.
+  const Environment& environment() const { return environment_; }
+
+ private:
+  std::string directory_;
+  pid_t group_ = -1;
+  bool answering_ = false;
+  Environment environment_;
+};
+
+}  // namespace pipewire_test

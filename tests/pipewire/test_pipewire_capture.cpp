@@ -1,0 +1,282 @@
+// The built program on a real PipeWire graph: a private daemon, a 32-channel
+// source node fed with a known recording, and the program listing it,
+// capturing it (two programs at once), and ending when it goes or the graph's
+// rate changes. Everything runs in one process against one daemon.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "tests/pipewire/pipewire_daemon.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/tva1_samples.h"
+
+namespace {
+using nlohmann::json;
+using namespace testing_support;
+using namespace pipewire_test;
+
+constexpr int consoleChannels = 32;
+constexpr int recordingFrames = 48000;
+// Silence after the recording: pw-cat leaves out the end of its last block.
+constexpr int trailingFrames = 8192;
+
+float recorded(int channel, int frame) {
+  // A tone and level of its own per channel, and a little noise, so that no
+  // channel could pass for another and the first sample is not zero.
+  double tone = 0.5 / (1 + channel % 7) * std::sin(2 * M_PI * (110.0 + 37.0 * channel) * frame / 48000.0);
+  std::uint32_t x = static_cast<std::uint32_t>(frame) * 2654435761u + static_cast<std::uint32_t>(channel) * 40503u;
+  return static_cast<float>(tone + (static_cast<double>(x % 1000) - 500.0) * 1e-5);
+}
+
+template <typename T>
+void put(std::ofstream& out, T value) {
+  out.write(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+// The recording as a 32-bit float WAV file, which pw-cat reads sample for sample.
+void writeRecording(const std::string& path) {
+  std::ofstream out(path, std::ios::binary);
+  std::uint32_t frames = recordingFrames + trailingFrames;
+  std::uint32_t dataBytes = frames * consoleChannels * 4;
+  out.write("RIFF", 4);
+  put<std::uint32_t>(out, 36 + dataBytes);
+  out.write("WAVEfmt ", 8);
+  put<std::uint32_t>(out, 16);
+  put<std::uint16_t>(out, 3);  // IEEE float
+  put<std::uint16_t>(out, consoleChannels);
+  put<std::uint32_t>(out, 48000);
+  put<std::uint32_t>(out, 48000 * consoleChannels * 4);
+  put<std::uint16_t>(out, consoleChannels * 4);
+  put<std::uint16_t>(out, 32);
+  out.write("data", 4);
+  put<std::uint32_t>(out, dataBytes);
+  for (std::uint32_t frame = 0; frame < frames; ++frame)
+    for (int channel = 0; channel < consoleChannels; ++channel)
+      put<float>(out, frame < recordingFrames ? recorded(channel, static_cast<int>(frame)) : 0.0f);
+}
+
+std::string channelMap() {
+  std::string map;
+  for (int channel = 0; channel < consoleChannels; ++channel) {
+    if (channel > 0) map += ',';
+    map.append("AUX").append(std::to_string(channel));
+  }
+  return map;
+}
+
+bool started(const ProcessResult& result) {
+  for (const auto& event : result.events())
+    if (event.is_object() && event.value("event", "") == "started") return true;
+  return false;
+}
+
+std::string lastMessage(const ProcessResult& result) {
+  auto events = result.events();
+  return events.empty() || !events.back().is_object() ? "" : events.back().value("msg", "");
+}
+
+// `stream` carries what tva1 encode makes of the recording's channels `picks`
+// (1-based), after the silence before the recording began: the encoder is
+// given 0, 1 or 2 silent frames first, since the capture may begin at any
+// phase of the 48:16 decimation, and one of them must agree over the whole
+// recording.
+void expectEncodedRecording(const std::string& stream, const std::vector<int>& picks) {
+  auto captured = tva1Samples(stream);
+  ASSERT_EQ(captured.size(), picks.size());
+  bool matched = false;
+  for (int phase = 0; phase < 3 && !matched; ++phase) {
+    std::string input(static_cast<std::size_t>(phase) * picks.size() * 4, '\0');
+    for (int frame = 0; frame < recordingFrames; ++frame)
+      for (int pick : picks) {
+        float sample = recorded(pick - 1, frame);
+        input.append(reinterpret_cast<const char*>(&sample), 4);
+      }
+    auto encoded = runProcess(builtProgram("tva1"),
+                              {"encode", "--rate", "48000", "--channels", std::to_string(picks.size())}, {}, input);
+    ASSERT_EQ(encoded.exitCode, 0);
+    auto expected = tva1Samples(encoded.out);
+    ASSERT_EQ(expected.size(), picks.size());
+    auto firstSound = [](const std::vector<std::int16_t>& samples) {
+      return std::find_if(samples.begin(), samples.end(), [](std::int16_t s) { return s != 0; }) - samples.begin();
+    };
+    auto shift = firstSound(captured[0]) - firstSound(expected[0]);
+    if (shift < 0) continue;
+    matched = true;
+    for (std::size_t c = 0; c < picks.size() && matched; ++c) {
+      auto start = captured[c].begin() + std::min<std::ptrdiff_t>(shift, std::ssize(captured[c]));
+      matched = captured[c].end() - start >= std::ssize(expected[c]) &&
+                std::equal(expected[c].begin(), expected[c].end(), start);
+    }
+  }
+  EXPECT_TRUE(matched) << "the captured channels differ from the encoded recording";
+}
+
+class PipeWireCapture : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    missing = new std::string(missingPrograms());
+    if (!missing->empty()) return;
+    daemon = new PrivateDaemon;
+    recording = new std::string("/tmp/tavirel-pw-recording-" + std::to_string(getpid()) + ".wav");
+    writeRecording(*recording);
+  }
+  static void TearDownTestSuite() {
+    delete daemon;
+    if (recording != nullptr) std::remove(recording->c_str());
+    delete recording;
+    delete missing;
+  }
+  void SetUp() override {
+    if (!missing->empty())
+      GTEST_SKIP() << "PipeWire is not installed (missing " << *missing << "); scripts/setup installs it";
+    ASSERT_TRUE(daemon->answering()) << "the private PipeWire daemon did not answer";
+  }
+
+  static const Environment& env() { return daemon->environment(); }
+
+  static json list() {
+    auto result = runProcess(builtProgram("tavirel-audio"), {"list"}, env());
+    EXPECT_EQ(result.exitCode, 0);
+    try {
+      return json::parse(result.out);
+    } catch (const json::exception&) {
+      return json::object();
+    }
+  }
+
+  static json listed(const std::string& uid) {
+    auto document = list();
+    for (const auto& input : document.value("inputs", json::array()))
+      if (input.value("uid", "") == uid) return input;
+    return nullptr;
+  }
+
+  // A 32-channel source node named `uid`, present while the returned process
+  // runs: the playback side of a loopback whose capture side is the sink
+  // `uid`-feed, so that what is played into that sink comes out of the source.
+  static std::unique_ptr<RunningProcess> console(const std::string& uid) {
+    std::string map = "[";
+    map.append(channelMap()).append("]");
+    std::string sink = "media.class=Audio/Sink node.name=";
+    sink.append(uid).append("-feed");
+    std::string source = "media.class=Audio/Source node.description=\"Test Console 32\" node.name=";
+    source.append(uid);
+    auto loopback = std::make_unique<RunningProcess>(
+        installed("pw-loopback"),
+        std::vector<std::string>{"--channels", std::to_string(consoleChannels), "-m", map,
+                                 "--capture-props", sink, "--playback-props", source},
+        env());
+    for (int attempt = 0; attempt < 50 && listed(uid).is_null(); ++attempt)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return loopback;
+  }
+
+  static std::unique_ptr<RunningProcess> run(const std::vector<std::string>& args) {
+    return std::make_unique<RunningProcess>(builtProgram("tavirel-audio"), args, env());
+  }
+
+  static void play(const std::string& feed) {
+    auto played = runProcess(installed("pw-cat"),
+                             {"--playback", "--target", feed, "--rate", "48000", "--channels",
+                              std::to_string(consoleChannels), "--channel-map", channelMap(), "--format", "f32",
+                              *recording},
+                             env(), "", Milliseconds(20000));
+    EXPECT_EQ(played.exitCode, 0) << played.out;
+  }
+
+  static void setting(const std::string& key, const std::string& value) {
+    auto set = runProcess(installed("pw-metadata"), {"-n", "settings", "0", key, value}, env());
+    EXPECT_EQ(set.exitCode, 0);
+  }
+
+  static std::string* missing;
+  static PrivateDaemon* daemon;
+  static std::string* recording;
+};
+
+std::string* PipeWireCapture::missing = nullptr;
+PrivateDaemon* PipeWireCapture::daemon = nullptr;
+std::string* PipeWireCapture::recording = nullptr;
+
+TEST_F(PipeWireCapture, ListShowsTheSourceWithAllItsChannelsAndNotTheSink) {
+  auto node = console("tv-list");
+  auto entry = listed("tv-list");
+  ASSERT_FALSE(entry.is_null());
+  EXPECT_EQ(entry, (json{{"name", "Test Console 32"},
+                         {"uid", "tv-list"},
+                         {"channels", 32},
+                         {"rate", 48000.0},
+                         {"rates", {48000.0}}}));
+  EXPECT_TRUE(listed("tv-list-feed").is_null());
+}
+
+TEST_F(PipeWireCapture, TwoProgramsAtOnceStreamTheRecordingBitForBit) {
+  auto node = console("tv-desk");
+  auto first = run({"run", "--device", "tv-desk", "--channels", "1,17,32"});
+  auto second = run({"run", "--device", "Test Console 32", "--channels", "32,1"});
+  ASSERT_TRUE(first->waitFor(started, Milliseconds(5000)));
+  ASSERT_TRUE(second->waitFor(started, Milliseconds(5000)));
+  play("tv-desk-feed");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  first->closeInput();
+  second->closeInput();
+  auto one = first->wait(Milliseconds(5000));
+  auto two = second->wait(Milliseconds(5000));
+  ASSERT_EQ(one.exitCode, 0) << lastMessage(one);
+  ASSERT_EQ(two.exitCode, 0) << lastMessage(two);
+  EXPECT_EQ(one.events().front(), (json{{"event", "started"},
+                                        {"device", "Test Console 32"},
+                                        {"rate", 48000.0},
+                                        {"deviceChannels", 32},
+                                        {"channels", {1, 17, 32}}}));
+  expectEncodedRecording(one.out, {1, 17, 32});
+  expectEncodedRecording(two.out, {32, 1});
+}
+
+TEST_F(PipeWireCapture, ANodeThatGoesAwayEndsTheRunAsDisconnected) {
+  auto node = console("tv-gone");
+  auto capture = run({"run", "--device", "tv-gone", "--channels", "2"});
+  ASSERT_TRUE(capture->waitFor(started, Milliseconds(5000)));
+  node.reset();
+  auto result = capture->wait(Milliseconds(6000));
+  EXPECT_EQ(result.exitCode, 3);
+  EXPECT_EQ(lastMessage(result), "Audio device disconnected");
+}
+
+TEST_F(PipeWireCapture, AGraphRateChangeEndsTheRun) {
+  auto node = console("tv-clock");
+  auto capture = run({"run", "--device", "tv-clock", "--channels", "1"});
+  ASSERT_TRUE(capture->waitFor(started, Milliseconds(5000)));
+  setting("clock.force-rate", "44100");
+  auto result = capture->wait(Milliseconds(6000));
+  setting("clock.force-rate", "0");
+  EXPECT_EQ(result.exitCode, 3);
+  EXPECT_EQ(lastMessage(result), "Sample rate changed to 44100 Hz");
+}
+
+TEST_F(PipeWireCapture, ARateIsAskedOfTheGraphOnlyWhenItAllowsIt) {
+  auto node = console("tv-ask");
+  auto refused = runProcess(builtProgram("tavirel-audio"), {"run", "--device", "tv-ask", "--rate", "44100"}, env());
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_EQ(lastMessage(refused),
+            "Test Console 32 refused 44100 Hz (now 48000 Hz). The console's clock may decide the rate.");
+
+  setting("clock.allowed-rates", "[ 44100 48000 ]");
+  auto capture = run({"run", "--device", "tv-ask", "--rate", "44100"});
+  bool began = capture->waitFor(started, Milliseconds(5000));
+  capture->closeInput();
+  auto result = capture->wait(Milliseconds(5000));
+  auto rates = listed("tv-ask").value("rates", json::array());
+  setting("clock.force-rate", "0");
+  setting("clock.allowed-rates", "[ 48000 ]");
+  ASSERT_TRUE(began) << lastMessage(result);
+  EXPECT_EQ(result.events().front().value("rate", 0.0), 44100.0);
+  EXPECT_EQ(rates, (json{44100.0, 48000.0}));
+}
+}  // namespace
