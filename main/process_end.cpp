@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <thread>
 
+#include "main/events.h"
 #include "main/write_all.h"
 
 namespace process {
@@ -37,7 +38,7 @@ void end(int code) {
 void endWithLine(std::string_view line, int code) {
   if (!claimEnd()) waitForTheEnd();
   waitForWrites();  // so that nothing follows the last line
-  writeAll(STDERR_FILENO, line.data(), line.size());
+  writeAll(eventOutput, line.data(), line.size());
   _exit(code);
 }
 

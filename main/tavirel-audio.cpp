@@ -1,6 +1,5 @@
 // Entry point: prepare the standard streams, keep the arguments, dispatch.
 #include <csignal>
-#include <cstdio>
 
 #include "main/args.h"
 #include "main/commands.h"
@@ -8,7 +7,7 @@
 #include "midi/midi_output.h"
 
 int main(int argc, char** argv) {
-  std::setvbuf(stderr, nullptr, _IONBF, 0);
+  keepEventsFromLibraries();
   // A write to a pipe whose reader has gone then fails instead of killing us.
   std::signal(SIGPIPE, SIG_IGN);
   midiClient = 0;
