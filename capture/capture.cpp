@@ -96,6 +96,8 @@ void Capture::start(AudioObjectID device) {
                        sizeof callback);
 
   OSStatus initialized = AudioUnitInitialize(au);
+  if (initialized == kAudioDevicePermissionsError)
+    fail("Audio device busy: " + stringProp(device, kAudioObjectPropertyName) + " is in use by another program", 3);
   if (initialized != noErr) fail("AudioUnitInitialize " + std::to_string(initialized), 3);
   OSStatus started = AudioOutputUnitStart(au);
   if (started != noErr)

@@ -29,6 +29,9 @@ struct AudioBufferList {
   AudioBuffer mBuffers[1];  // mNumberBuffers entries follow in memory
 };
 
+// Another process holds the device for itself.
+constexpr OSStatus kAudioDevicePermissionsError = fourCharCode("!hog");
+
 constexpr AudioObjectID kAudioObjectUnknown = 0;
 constexpr AudioObjectID kAudioObjectSystemObject = 1;
 constexpr AudioObjectPropertyElement kAudioObjectPropertyElementMain = 0;

@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/linux/alsa_card_streams.h"
 #include "platform/linux/alsa_probe.h"
 #include "platform/linux/alsa_scan.h"
 
@@ -51,14 +52,39 @@ const AlsaPcmEntry* entryFor(Catalogue& c, AudioObjectID id) {
   return nullptr;
 }
 
+// A busy device is asked again each time, since it is free once its holder lets go.
 const AlsaProbe& probeOf(Catalogue& c, const AlsaPcmEntry& entry) {
   auto found = c.probes.find(entry.uid);
+  if (found != c.probes.end() && found->second.busy) {
+    c.probes.erase(found);
+    found = c.probes.end();
+  }
   if (found == c.probes.end()) found = c.probes.emplace(entry.uid, probeAlsaPcm(entry.pcm, entry.hardware)).first;
   return found->second;
 }
 
-std::optional<AlsaDevice> describe(Catalogue& c, const AlsaPcmEntry& entry) {
+// What the card says of a busy hardware device stands in for the probe: it
+// stays listed, and opening it then says it is busy.
+AlsaProbe busyStandIn(const AlsaPcmEntry& entry) {
+  AlsaProbe standIn;
+  auto described = cardCapture(entry.card, entry.device);
+  if (!described) return standIn;
+  standIn.channels = described->channels;
+  standIn.ranges = described->ranges;
+  double use = 0;
+  standIn.preferredRate = offersRate(standIn.ranges, 48000, &use) ? use : standIn.ranges.front().mMinimum;
+  standIn.usable = true;
+  standIn.busy = true;
+  return standIn;
+}
+
+AlsaProbe offerOf(Catalogue& c, const AlsaPcmEntry& entry) {
   const auto& probe = probeOf(c, entry);
+  return probe.busy && entry.hardware ? busyStandIn(entry) : probe;
+}
+
+std::optional<AlsaDevice> describe(Catalogue& c, const AlsaPcmEntry& entry) {
+  AlsaProbe probe = offerOf(c, entry);
   if (!probe.usable) return std::nullopt;
   auto chosen = c.chosenRates.find(entry.uid);
   return AlsaDevice{c.ids.at(entry.uid),
@@ -116,7 +142,7 @@ bool alsaSetNominalRate(AudioObjectID id, double rate) {
   std::lock_guard guard(c.lock);
   const auto* entry = entryFor(c, id);
   if (entry == nullptr) return false;
-  const auto& probe = probeOf(c, *entry);
+  AlsaProbe probe = offerOf(c, *entry);
   double use = 0;
   if (!probe.usable || !offersRate(probe.ranges, rate, &use)) return false;
   c.chosenRates[entry->uid] = use;

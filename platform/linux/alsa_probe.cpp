@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <memory>
 
@@ -13,6 +14,10 @@ namespace {
 constexpr std::array<unsigned, 10> candidateRates = {16000, 22050, 24000,  32000,  44100,
                                                      48000, 88200, 96000, 176400, 192000};
 constexpr unsigned preferred = 48000;
+// A plugin that takes any channel count (a sound server's PCM, a plug over a
+// console) is listed with this many, so that every channel of the largest
+// consoles behind it (64, as a MADI link carries) can be picked.
+constexpr unsigned anyCountCeiling = 64;
 // Rates no device lists on purpose: a PCM that takes both converts freely.
 constexpr std::array<unsigned, 2> offTableRates = {17001, 45001};
 
@@ -25,7 +30,7 @@ struct ParamsFree {
 
 UInt32 captureChannels(unsigned min, unsigned max, bool hardware) {
   if (hardware || min == max) return max;
-  return min <= 2 && 2 <= max ? 2 : min;
+  return std::max(min, std::min(max, anyCountCeiling));
 }
 
 bool acceptsRate(snd_pcm_t* pcm, snd_pcm_hw_params_t* params, unsigned rate) {
@@ -57,7 +62,10 @@ AlsaProbe probeAlsaPcm(const std::string& name, bool hardware) {
   AlsaProbe probe;
   snd_pcm_t* opened = nullptr;
   int mode = SND_PCM_NONBLOCK | SND_PCM_NO_AUTO_RESAMPLE | SND_PCM_NO_AUTO_CHANNELS;
-  if (snd_pcm_open(&opened, name.c_str(), SND_PCM_STREAM_CAPTURE, mode) < 0) return probe;
+  if (int err = snd_pcm_open(&opened, name.c_str(), SND_PCM_STREAM_CAPTURE, mode); err < 0) {
+    probe.busy = err == -EBUSY;
+    return probe;
+  }
   std::unique_ptr<snd_pcm_t, PcmCloser> pcm(opened);
   if (snd_pcm_type(pcm.get()) == SND_PCM_TYPE_NULL) return probe;
 

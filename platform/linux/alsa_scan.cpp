@@ -27,7 +27,7 @@ void scanCard(int card, std::vector<AlsaPcmEntry>& out) {
       if (snd_ctl_pcm_info(ctl, pcmInfo) < 0) continue;  // no capture side
       std::string id = "hw:CARD=" + cardId + ",DEV=" + std::to_string(device);
       std::string pcmName = snd_pcm_info_get_name(pcmInfo);
-      out.push_back({id, id, pcmName.empty() ? cardName : cardName + ": " + pcmName, true});
+      out.push_back({id, id, pcmName.empty() ? cardName : cardName + ": " + pcmName, true, card, device});
     }
   }
   if (pcmInfo != nullptr) snd_pcm_info_free(pcmInfo);

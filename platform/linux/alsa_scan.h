@@ -9,6 +9,7 @@ struct AlsaPcmEntry {
   std::string pcm;
   std::string name;
   bool hardware = false;
+  int card = -1, device = -1;  // a card's own PCM device
 };
 
 // Every card's PCM devices with a capture side, then every PCM the

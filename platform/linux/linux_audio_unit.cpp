@@ -160,8 +160,8 @@ OSStatus openDevice(AudioUnit unit) {
     unit->pwStream.context = unit;
     return static_cast<OSStatus>(openPwCapture(*unit->source, unit->settings.client.mSampleRate, unit->pwStream));
   }
-  return static_cast<OSStatus>(
-      openAlsaCapture(unit->device->pcm, unit->device->channels, unit->settings.client.mSampleRate, unit->stream));
+  int err = openAlsaCapture(unit->device->pcm, unit->device->channels, unit->settings.client.mSampleRate, unit->stream);
+  return err == -EBUSY ? kAudioDevicePermissionsError : static_cast<OSStatus>(err);
 }
 }  // namespace
 
@@ -220,7 +220,7 @@ OSStatus AudioUnitInitialize(AudioUnit unit) {
   if (!unit->settings.haveClient) return formatNotSupported;
   if (unit->opened) return noErr;
   OSStatus err = openDevice(unit);
-  if (err < 0) return err;
+  if (err != noErr) return err;
   unit->opened = true;
   return noErr;
 }

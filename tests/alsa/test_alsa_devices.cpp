@@ -34,7 +34,7 @@ TEST(AlsaCatalogue, ListsTheAdvertisedCapturePcmsWithWhatTheyCarry) {
     {"name": "Quad Mic", "uid": "quad", "channels": 4, "rate": 48000.0,
      "rates": [16000, 22050, 24000, 32000, 44100, 48000, 88200, 96000, 176400, 192000]},
     {"name": "B\u00fchne Links", "uid": "studio", "channels": 2, "rate": 44100.0, "rates": [44100.0]},
-    {"name": "Loose Plugin", "uid": "loose", "channels": 2, "rate": 48000.0,
+    {"name": "Loose Plugin", "uid": "loose", "channels": 64, "rate": 48000.0,
      "rates": [16000, 22050, 24000, 32000, 44100, 48000, 88200, 96000, 176400, 192000]}
   ])"));
 }

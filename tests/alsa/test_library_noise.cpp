@@ -15,7 +15,7 @@ class NoisyPlugin : public ::testing::Test {
  protected:
   void SetUp() override {
     config = "/tmp/tavirel-noisy-" + std::to_string(getpid()) + ".conf";
-    std::ofstream(config) << "pcm_type.tavirelnoisy { lib \"" TAVIREL_BUILD_DIR "/tests/libtavirel_noisy_pcm.so\" }\n"
+    std::ofstream(config) << "pcm_type.tavirelnoisy { lib \"" TAVIREL_BUILD_DIR "/tests/libtavirel_test_pcm.so\" }\n"
                           << "pcm.noisy { type tavirelnoisy; hint { show on; description \"Noisy|IOIDInput\" } }\n";
   }
   void TearDown() override { std::remove(config.c_str()); }

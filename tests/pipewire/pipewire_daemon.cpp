@@ -44,6 +44,9 @@ PrivateDaemon::PrivateDaemon() {
   if (group_ == 0) {
     setsid();  // a process group of its own, stopped as one
     for (const auto& [key, value] : environment_) setenv(key.c_str(), value.c_str(), 1);
+    // What wireplumber remembers of streams and devices stays here too.
+    setenv("XDG_STATE_HOME", (directory_ + "/state").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (directory_ + "/config").c_str(), 1);
     FILE* out = std::freopen(log.c_str(), "w", stdout);
     if (out != nullptr) dup2(fileno(out), STDERR_FILENO);
     execlp("dbus-run-session", "dbus-run-session", "--", "sh", "-c", "pipewire & wireplumber & wait", nullptr);

@@ -1,7 +1,8 @@
 #pragma once
 // A private PipeWire daemon for tests: pipewire and wireplumber under their
-// own D-Bus session, with a runtime directory of their own, so that no other
-// program on the machine sees them and they see nothing else.
+// own D-Bus session, with runtime, state and configuration directories of
+// their own, so that no other program on the machine sees them, they see
+// nothing else, and nothing of them outlives the test.
 #include <sys/types.h>
 
 #include <string>

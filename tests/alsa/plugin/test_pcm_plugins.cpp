@@ -1,0 +1,39 @@
+// ALSA PCM plugins for the tests. "tavirelnoisy" prints on standard error
+// when it is opened, as the JACK plugin does without a server, through stdio
+// and through the descriptor, then fails to open. "tavirelbusy" opens its
+// slave the first time and is busy from then on, as a device another program
+// took between our listing and our capture.
+#include <alsa/asoundlib.h>
+#include <alsa/pcm_external.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+extern "C" {
+SND_PCM_PLUGIN_DEFINE_FUNC(tavirelnoisy) {
+  (void)pcmp;
+  (void)name;
+  (void)root;
+  (void)conf;
+  (void)stream;
+  (void)mode;
+  std::fprintf(stderr, "jack server is not running or cannot be started\n");
+  std::fflush(stderr);
+  const char line[] = "noisy plugin: a second line, written to descriptor 2\n";
+  ssize_t written = write(STDERR_FILENO, line, sizeof line - 1);
+  (void)written;
+  return -ENODEV;
+}
+SND_PCM_PLUGIN_SYMBOL(tavirelnoisy);
+
+SND_PCM_PLUGIN_DEFINE_FUNC(tavirelbusy) {
+  (void)name;
+  (void)root;
+  (void)conf;
+  static int opened = 0;
+  if (opened++ > 0) return -EBUSY;
+  return snd_pcm_open(pcmp, "busyslave", stream, mode);
+}
+SND_PCM_PLUGIN_SYMBOL(tavirelbusy);
+}
