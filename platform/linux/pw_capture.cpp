@@ -21,7 +21,7 @@ void onProcess(void* data) {
     const spa_data& plane = buf->datas[c];
     std::uint32_t offset = std::min(plane.chunk->offset, plane.maxsize);
     std::uint32_t size = std::min(plane.chunk->size, plane.maxsize - offset);
-    frames = std::min<std::uint32_t>(frames, size / sizeof(float));
+    frames = std::min(frames, static_cast<std::uint32_t>(size / sizeof(float)));
     capture.planes[c] = plane.data == nullptr ? nullptr : static_cast<const float*>(SPA_PTROFF(plane.data, offset, void));
   }
   for (UInt32 c = channels; c < capture.channels; ++c) capture.planes[c] = nullptr;
