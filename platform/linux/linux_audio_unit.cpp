@@ -190,11 +190,11 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
         auto source = pwSource(id32);
         if (!source) return badDevice;
         unit->source = source;
-        return noErr;
+      } else {
+        auto device = alsaDevice(id32);
+        if (!device || device->channels == 0) return badDevice;
+        unit->device = device;
       }
-      auto device = alsaDevice(id32);
-      if (!device || device->channels == 0) return badDevice;
-      unit->device = device;
       hal_unit::deviceChosen(unit->settings);
       return noErr;
     }
