@@ -16,10 +16,6 @@
 #include "platform/host.h"
 
 namespace {
-// A command line is a few hundred bytes; a longer one is dropped rather than
-// letting a parent that never sends a line feed fill our memory.
-constexpr std::size_t maxLineBytes = 64 * 1024;
-
 // MIDI tasks the main thread has finished, to tell a busy main thread from a stuck one.
 std::atomic<std::uint64_t> midiTasksDone{0};
 
@@ -51,7 +47,7 @@ bool handle(std::string_view line) {
 }  // namespace
 
 void controlChannelReader() {
-  LineSplitter lines(maxLineBytes);
+  LineSplitter lines(maxControlLineBytes);
   std::vector<char> buffer(64 * 1024);
   bool quit = false;
   for (;;) {

@@ -59,7 +59,7 @@ TEST(ControlChannel, EveryKindOfLineWhileFramesFlow) {
   lines += "{\"x\": " + std::string(100'000, '[') + std::string(100'000, ']') + ", \"midi\": [7], \"dest\": \"Lights\"}\n";
   session.run.process.write(lines);
   // A line without end, written in pieces, then ended; reading goes on after it.
-  for (int i = 0; i < 40; ++i) session.run.process.write(std::string(10'000, ' '));
+  for (int i = 0; i < 110; ++i) session.run.process.write(std::string(10'000, ' '));
   session.run.process.write("{\"midi\": [8], \"dest\": \"Lights\"}\n{\"midi\": [9], \"dest\": \"Lights\"}\n");
   ASSERT_TRUE(session.eventsAfterStart(8));
   EXPECT_TRUE(session.run.process.waitFor(
@@ -118,5 +118,23 @@ TEST(ControlChannel, QuitEndsTheRunEvenWhileTheMidiServiceHangs) {
   EXPECT_FALSE(result.timedOut);
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_TRUE(eventsAfterStart(result).empty());
+}
+TEST(ControlChannel, TheLargestSysExGoesOutWholeFromOneLine) {
+  json sysex = json::array({0xF0, 0x7D});
+  for (int i = 0; sysex.size() < 65534; ++i) sysex.push_back(100 + i * 7 % 28);  // three digits each
+  sysex.push_back(0xF7);
+  // Spaced as many JSON writers do: 5 bytes a number, well past the old 64 KiB cap.
+  std::string line = "{\"dest\": \"Lights\", \"midi\": [" + std::to_string(0xF0);
+  for (std::size_t i = 1; i < sysex.size(); ++i) line += ", " + sysex[i].dump();
+  line += "]}\n";
+  ASSERT_GT(line.size(), 300'000u);
+  Session session;
+  ASSERT_TRUE(session.started);
+  session.run.process.write(line + "{\"midi\": [1], \"dest\": \"Sound\"}\n");
+  ASSERT_TRUE(session.eventsAfterStart(2));
+  session.run.process.closeInput();
+  auto result = session.run.process.wait(Milliseconds(10000));
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(eventsAfterStart(result), (std::vector<json>{sentTo("Lights", sysex), sentTo("Sound", {1})}));
 }
 }  // namespace

@@ -81,7 +81,7 @@ TEST(ControlChannel, BadLinesAreIgnoredSilentlyAndReadingGoesOn) {
   std::string input = "\n" "plain text\n" "[1, 2]\n" "{\"midi\": [144, \"60\"], \"dest\": \"Lights\"}\n"
                       "{\"dest\": \"\xC3\x28\", \"midi\": [1]}\n" "{\"midi\": [99999999999999999999999], \"dest\": \"Lights\"}\n";
   input += std::string(100'000, '[') + "\n";
-  input += std::string(200'000, ' ') + "{\"midi\": [3], \"dest\": \"Lights\"}\n";  // too long a line, valid or not
+  input += std::string(maxControlLineBytes, ' ') + "{\"midi\": [3], \"dest\": \"Lights\"}\n";  // too long a line, valid or not
   input += "{\"midi\": [4], \"dest\": \"Lights\"}\n";
   auto outcome = channelWith(input, lightsAndSound());
   EXPECT_EQ(outcome.exitCode, 0);
