@@ -9,6 +9,7 @@
 #include "main/events.h"
 #include "main/run_options.h"
 #include "main/run_state.h"
+#include "main/support_log.h"
 
 namespace {
 // Below this a resampler would make thousands of outputs per input sample;
@@ -106,4 +107,5 @@ void Capture::start(AudioObjectID device) {
   std::vector<std::int64_t> channels;
   for (auto pick : picks) channels.push_back(pick + 1);
   reportStarted(stringProp(device, kAudioObjectPropertyName), rate, nch, channels);
+  support::logCaptureStarted(device, nch, rate, picks);
 }

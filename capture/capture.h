@@ -66,6 +66,8 @@ class Capture {
 
   BlockRing ring;
   std::atomic<std::uint64_t> droppedBlocks{0};
+  std::atomic<std::uint64_t> failedRenders{0};  // audio thread: device overruns and read errors
+  std::atomic<std::uint32_t> lastBlockFrames{0};  // processing thread: for the support log
   ProcessingThread processingThread;  // last: it stops before the members it uses go
 };
 

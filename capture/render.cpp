@@ -23,7 +23,10 @@ OSStatus Capture::render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp
   if (au == nullptr) return noErr;
 
   OSStatus rendered = AudioUnitRender(au, flags, timeStamp, bus, n, abl);
-  if (rendered != noErr) return rendered;
+  if (rendered != noErr) {
+    failedRenders.fetch_add(1, std::memory_order_relaxed);
+    return rendered;
+  }
   handOver(n);
   return noErr;
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "main/process_end.h"
+#include "main/support_log.h"
 #include "main/write_all.h"
 
 int eventOutput = STDERR_FILENO;
@@ -60,6 +61,7 @@ void reportMidiSent(const std::string& dest, std::span<const std::uint8_t> bytes
 void reportMidiError(const std::string& msg) { write({{"event", "midi-error"}, {"msg", msg}}); }
 
 void fail(const std::string& msg, int code) {
+  support::logEnd(msg, code);
   auto line = eventLine({{"event", "error"}, {"msg", msg}});
   process::endWithLine(line.value_or(""), code);
 }

@@ -15,6 +15,7 @@
 #include "main/events.h"
 #include "main/run_options.h"
 #include "main/run_state.h"
+#include "main/support_log.h"
 #include "main/watchdog.h"
 
 namespace {
@@ -81,7 +82,9 @@ void negotiateRate(AudioObjectID device) {
   if (!requested || !(*requested > 0)) return;
   double current = sampleRate(device);
   if (std::fabs(current - *requested) <= 1) return;
-  if (setSampleRate(device, *requested)) return;
+  bool confirmed = setSampleRate(device, *requested);
+  support::logRateRequest(deviceName(device), current, *requested, confirmed);
+  if (confirmed) return;
   double now = sampleRate(device);
   fail(deviceName(device) + " refused " + wholeHz(*requested) + " Hz (now " + wholeHz(now) +
            " Hz). The console's clock may decide the rate.",

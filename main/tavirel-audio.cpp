@@ -4,6 +4,7 @@
 #include "main/args.h"
 #include "main/commands.h"
 #include "main/events.h"
+#include "main/support_log.h"
 #include "midi/midi_output.h"
 
 int main(int argc, char** argv) {
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
   midiClient = 0;
   midiPort = 0;
   args.assign(argv, argv + argc);
+  support::logStart(args);
 
   if (args.size() < 2 || args[1] == "list") listCommand();
   if (args[1] == "run") runCommand();

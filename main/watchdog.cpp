@@ -9,6 +9,7 @@
 #include "main/events.h"
 #include "main/run_options.h"
 #include "main/run_state.h"
+#include "main/support_log.h"
 
 void silenceCheck(Capture& capture) {
   if (std::chrono::steady_clock::now() - capture.lastCallback > std::chrono::seconds(3))
@@ -16,6 +17,7 @@ void silenceCheck(Capture& capture) {
 }
 
 void watchdogTick(AudioObjectID device) {
+  if (cap != nullptr) support::logCaptureHealth(*cap);
   auto devices = allDevices();
   if (std::find(devices.begin(), devices.end(), device) == devices.end()) fail("Audio device disconnected", 3);
   double rate = sampleRate(device);

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "main/events.h"
+#include "main/support_log.h"
 #include "midi/destination_match.h"
 #include "text/cf_text.h"
 
@@ -71,13 +72,17 @@ void sendMidi(const std::vector<std::uint8_t>& message, const std::string& dest)
   auto names = midiDestinations();
   auto found = matchDestination(names, dest);
   if (!found) {
-    reportMidiError("MIDI destination not found: " + dest);
+    std::string msg = "MIDI destination not found: " + dest;
+    support::logMidiProblem(msg);
+    reportMidiError(msg);
     return;
   }
   const std::string& name = names[*found];
   if (auto failure = deliver(message, MIDIGetDestination(*found), name)) {
+    support::logMidiProblem(*failure);
     reportMidiError(*failure);
     return;
   }
+  support::logMidiSent(name, message.size());
   reportMidiSent(name, message);
 }

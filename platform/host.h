@@ -2,6 +2,7 @@
 // Host services that macOS offers only through Objective-C (authorisation, the
 // main run loop). Each platform implements these few plain functions.
 #include <functional>
+#include <string>
 
 namespace host {
 
@@ -21,5 +22,10 @@ void everyInterval(double seconds, std::function<void()> tick);
 
 // Serves the main thread's tasks and timers until the process ends.
 [[noreturn]] void runMainLoop();
+
+// One line of the support log, the system's log (never a standard stream).
+// `problem` marks something that went wrong rather than something done. May
+// block briefly: never called on the audio thread.
+void supportLog(bool problem, const std::string& text);
 
 }  // namespace host

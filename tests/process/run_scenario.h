@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -53,6 +54,29 @@ class ScenarioFile {
   const std::string& path() const { return path_; }
 
  private:
+  std::string path_;
+};
+
+// The simulated program's support log, in a temporary file.
+class SupportLogFile {
+ public:
+  SupportLogFile() : path_("/tmp/tavirel-support-" + std::to_string(getpid()) + "-" + std::to_string(counter()++)) {
+    std::remove(path_.c_str());
+  }
+  ~SupportLogFile() { std::remove(path_.c_str()); }
+  SupportLogFile(const SupportLogFile&) = delete;
+  SupportLogFile& operator=(const SupportLogFile&) = delete;
+  std::pair<std::string, std::string> env() const { return {"TAVIREL_SIM_SUPPORT_LOG", path_}; }
+  std::string text() const {
+    std::ifstream file(path_);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  }
+
+ private:
+  static int& counter() {
+    static int count = 0;
+    return count;
+  }
   std::string path_;
 };
 

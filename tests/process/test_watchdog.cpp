@@ -129,7 +129,9 @@ namespace {
 TEST(Watchdog, AParentThatStopsReadingIsNotSilence) {
   auto device = desk(16);
   ScenarioFile file(world(device));
+  SupportLogFile log;
   auto env = file.env();
+  env.push_back(log.env());
   std::string pipeline =
       "set -o pipefail; \"$0\" run --device Desk --channels 1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16 "
       "| { sleep 5; cat >/dev/null; }";
@@ -141,5 +143,9 @@ TEST(Watchdog, AParentThatStopsReadingIsNotSilence) {
   EXPECT_EQ(result.exitCode, 0);
   ASSERT_EQ(result.err.size(), 1u);
   EXPECT_EQ(json::parse(result.err[0].text).value("event", ""), "started");
+  // Counted on the audio thread, logged by the watchdog's tick.
+  auto logged = log.text();
+  EXPECT_NE(logged.find("problem: dropped "), std::string::npos) << logged;
+  EXPECT_NE(logged.find(" blocks: standard output is not being read"), std::string::npos) << logged;
 }
 }  // namespace

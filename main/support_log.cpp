@@ -1,0 +1,78 @@
+#include "main/support_log.h"
+
+#include "capture/capture.h"
+#include "device/audio_properties.h"
+#include "main/run_options.h"
+#include "main/version.h"
+#include "platform/host.h"
+
+namespace support {
+namespace {
+// Main thread only: what the last tick logged.
+struct Logged {
+  std::uint32_t blockFrames = 0;
+  std::uint64_t droppedBlocks = 0;
+  std::uint64_t failedRenders = 0;
+};
+Logged logged;
+
+std::string quoted(const std::string& text) {
+  std::string result(1, '"');
+  result += text;
+  result += '"';
+  return result;
+}
+}  // namespace
+
+void logStart(const std::vector<std::string>& args) {
+  std::string line = std::string("tavirel-audio ") + tavirelVersion;
+  for (std::size_t i = 1; i < args.size(); ++i) line += " " + args[i];
+  host::supportLog(false, line);
+}
+
+void logRateRequest(const std::string& device, double current, double requested, bool confirmed) {
+  host::supportLog(!confirmed, "rate: " + quoted(device) + " asked for " + wholeHz(requested) + " Hz (was " +
+                                   wholeHz(current) + " Hz): " + (confirmed ? "confirmed" : "refused"));
+}
+
+void logCaptureStarted(AudioObjectID device, std::int64_t deviceChannels, double rate,
+                       const std::vector<std::int64_t>& picks) {
+  std::string channels;
+  for (auto pick : picks) {
+    if (!channels.empty()) channels += ',';
+    channels += std::to_string(pick + 1);
+  }
+  host::supportLog(false, "capture: " + quoted(stringProp(device, kAudioObjectPropertyName)) + " uid " +
+                              quoted(stringProp(device, kAudioDevicePropertyDeviceUID)) + ", " +
+                              std::to_string(deviceChannels) + " inputs as 32-bit float at " + wholeHz(rate) +
+                              " Hz, channels " + channels + " to 16000 Hz 16-bit frames");
+}
+
+void logCaptureHealth(const Capture& capture) {
+  auto blockFrames = capture.lastBlockFrames.load(std::memory_order_relaxed);
+  if (blockFrames != logged.blockFrames)
+    host::supportLog(false, "capture: device blocks of " + std::to_string(blockFrames) + " frames");
+  auto dropped = capture.droppedBlocks.load(std::memory_order_relaxed);
+  if (dropped != logged.droppedBlocks)
+    host::supportLog(true, "dropped " + std::to_string(dropped - logged.droppedBlocks) +
+                               " blocks: standard output is not being read (" + std::to_string(dropped) +
+                               " in all)");
+  auto failed = capture.failedRenders.load(std::memory_order_relaxed);
+  if (failed != logged.failedRenders)
+    host::supportLog(true, std::to_string(failed - logged.failedRenders) +
+                               " device blocks lost to overruns or failed reads (" + std::to_string(failed) +
+                               " in all)");
+  logged = {blockFrames, dropped, failed};
+}
+
+void logMidiSent(const std::string& dest, std::size_t bytes) {
+  host::supportLog(false, "MIDI: sent " + std::to_string(bytes) + " bytes to " + quoted(dest));
+}
+
+void logMidiProblem(const std::string& text) { host::supportLog(true, "MIDI: " + text); }
+
+void logEnd(const std::string& msg, int code) {
+  host::supportLog(true, "ending with code " + std::to_string(code) + ": " + msg);
+}
+
+}  // namespace support

@@ -1,0 +1,36 @@
+#pragma once
+// What a support case needs to know, in the system's log (see host::supportLog):
+// version, device and format, rate negotiation, audio lost and why, MIDI sends,
+// and how the process ended. Called from the main and processing threads, never
+// from the audio thread: what happens there is counted and logged from here.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+class Capture;
+
+namespace support {
+
+// The version and the command line, first thing.
+void logStart(const std::vector<std::string>& args);
+
+void logRateRequest(const std::string& device, double current, double requested, bool confirmed);
+
+// The capture as started: device, format and the channels picked.
+void logCaptureStarted(AudioObjectID device, std::int64_t deviceChannels, double rate,
+                       const std::vector<std::int64_t>& picks);
+
+// Main thread, once a tick: the block size the device delivers, blocks
+// dropped because standard output was not read, renders that failed (device
+// overruns and read errors), each logged when it changes.
+void logCaptureHealth(const Capture& capture);
+
+void logMidiSent(const std::string& dest, std::size_t bytes);
+void logMidiProblem(const std::string& text);
+
+// The reason the process ends with a non-zero code.
+void logEnd(const std::string& msg, int code);
+
+}  // namespace support
