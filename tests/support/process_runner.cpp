@@ -4,12 +4,15 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+
+#include <gtest/gtest.h>
 
 extern char** environ;
 
@@ -54,6 +57,10 @@ RunningProcess::RunningProcess(const std::string& program, const std::vector<std
   std::vector<char*> envp;
   for (auto& e : envStrings) envp.push_back(e.data());
   envp.push_back(nullptr);
+
+  auto base = program.substr(program.rfind('/') + 1);
+  ourProgram_ = base == "tavirel-audio" || base == "tavirel-audio-sim";
+  listing_ = args.empty() || args[0] == "list";
 
   start_ = std::chrono::steady_clock::now();
   int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data());
@@ -110,7 +117,7 @@ double RunningProcess::elapsedMs() const {
 }
 
 void RunningProcess::collect() {
-  bool outOpen = true, errOpen = true;
+  bool outOpen = true, errOpen = true, torn = false;
   char buffer[65536];
   while (outOpen || errOpen) {
     {
@@ -140,7 +147,8 @@ void RunningProcess::collect() {
       if (n <= 0) {
         close(errors_);
         errOpen = false;
-        if (!partialErr_.empty()) result_.err.push_back({partialErr_, elapsedMs()});
+        torn = !partialErr_.empty();
+        if (torn) result_.err.push_back({partialErr_, elapsedMs()});
       } else {
         partialErr_.append(buffer, static_cast<std::size_t>(n));
         for (auto end = partialErr_.find('\n'); end != std::string::npos; end = partialErr_.find('\n')) {
@@ -156,8 +164,41 @@ void RunningProcess::collect() {
   std::lock_guard guard(lock_);
   if (WIFEXITED(statusCode)) result_.exitCode = WEXITSTATUS(statusCode);
   if (WIFSIGNALED(statusCode)) result_.signal = WTERMSIG(statusCode);
+  // A line cut short by our own kill is not the program's doing.
+  record(torn && result_.signal == SIGKILL);
   exited_ = true;
   changed_.notify_all();
+}
+
+// Every event line and list document our program writes is kept, with the
+// test that saw it, for the schema check that runs after the process tests
+// (tests/protocol/check_protocol_lines.py): one file per test process.
+void RunningProcess::record(bool tornLastLine) {
+  if (!ourProgram_) return;
+  auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = test == nullptr ? "?" : std::string(test->test_suite_name()) + "." + test->name();
+  std::string records;
+  auto add = [&](const char* kind, const std::string& text) {
+    try {
+      records += nlohmann::json{{"test", name}, {"kind", kind}, {"text", text}}.dump() + "\n";
+    } catch (const nlohmann::json::exception&) {  // not UTF-8: the check reports it
+      records += nlohmann::json{{"test", name}, {"kind", "not-utf8"}, {"text", kind}}.dump() + "\n";
+    }
+  };
+  std::size_t lines = result_.err.size() - (tornLastLine ? 1 : 0);
+  for (std::size_t i = 0; i < lines; ++i) add("event", result_.err[i].text);
+  if (listing_ && result_.exitCode == 0) add("list", result_.out);
+  std::string folder = std::string(TAVIREL_BUILD_DIR) + "/protocol-lines";
+  mkdir(folder.c_str(), 0755);
+  std::string path = folder + "/" + std::to_string(getpid()) + ".jsonl";
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  for (std::size_t done = 0; done < records.size();) {
+    ssize_t n = ::write(fd, records.data() + done, records.size() - done);
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  close(fd);
 }
 
 bool RunningProcess::waitFor(const std::function<bool(const ProcessResult&)>& ready, Milliseconds limit) {

@@ -55,6 +55,10 @@ class RunningProcess {
 
  private:
   void collect();
+  void record(bool tornLastLine);
+
+  bool ourProgram_ = false;  // tavirel-audio or its simulated build: its output is recorded
+  bool listing_ = false;     // standard output carries the list document
 
   pid_t pid_ = -1;
   int input_ = -1, output_ = -1, errors_ = -1;

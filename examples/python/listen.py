@@ -1,0 +1,39 @@
+#!/usr/bin/env python3
+"""Starts tavirel-audio, reads one second of two channels, sends one MIDI note
+to the Lights destination and quits; prints what it saw as one JSON object.
+
+    listen.py [program] [device]      (defaults: tavirel-audio, Desk)
+"""
+import json
+import math
+import sys
+
+from tavirel_audio import TavirelAudio
+
+program = sys.argv[1] if len(sys.argv) > 1 else "tavirel-audio"
+device = sys.argv[2] if len(sys.argv) > 2 else "Desk"
+audio = TavirelAudio([program, "run", "--device", device, "--channels", "1,2"])
+
+samples = [[], []]
+events = []
+quitting = False
+for kind, item in audio.items():
+    if kind == "event":
+        events.append(item)
+        if item["event"] == "started":
+            audio.send_midi([144, 60, 127], "Lights")
+    else:
+        for channel, block in zip(samples, item):
+            channel.extend(block)
+    sent = any(e["event"] in ("midi-sent", "midi-error") for e in events)
+    if not quitting and sent and len(samples[0]) >= 16000:
+        audio.quit()
+        quitting = True
+
+summary = {
+    "exit": audio.wait(),
+    "events": events,
+    "samples": [len(channel) for channel in samples],
+    "rms": [round(math.sqrt(sum(s * s for s in channel) / max(len(channel), 1)), 1) for channel in samples],
+}
+print(json.dumps(summary))

@@ -1,0 +1,53 @@
+#!/usr/bin/python3
+"""Validates every event line and list document that the process tests saw
+tavirel-audio write against docs/schema/, with Debian's python3-jsonschema.
+
+    check_protocol_lines.py <folder of recorded .jsonl files> <schema folder>
+"""
+import glob
+import json
+import os
+import sys
+
+import jsonschema
+
+
+def load(schema_dir, name):
+    with open(os.path.join(schema_dir, name), encoding="utf-8") as f:
+        schema = json.load(f)
+    jsonschema.Draft202012Validator.check_schema(schema)
+    return jsonschema.Draft202012Validator(schema)
+
+
+def main(lines_dir, schema_dir):
+    validators = {"event": load(schema_dir, "event.schema.json"), "list": load(schema_dir, "list.schema.json")}
+    seen = {"event": 0, "list": 0}
+    failures = []
+    for path in sorted(glob.glob(os.path.join(lines_dir, "*.jsonl"))):
+        with open(path, encoding="utf-8") as f:
+            for record in map(json.loads, f):
+                kind, test, text = record["kind"], record["test"], record["text"]
+                if kind not in validators:
+                    failures.append(f"{test}: a {text} that is not UTF-8")
+                    continue
+                seen[kind] += 1
+                if kind == "event" and ("\n" in text or text != text.strip()):
+                    failures.append(f"{test}: not one compact line: {text!r}")
+                try:
+                    value = json.loads(text)
+                except ValueError as e:
+                    failures.append(f"{test}: not JSON ({e}): {text[:200]!r}")
+                    continue
+                if kind == "list" and not text.endswith("}\n"):
+                    failures.append(f"{test}: the list document does not end in one line feed")
+                for error in validators[kind].iter_errors(value):
+                    where = "/".join(map(str, error.absolute_path)) or "top"
+                    failures.append(f"{test}: {kind} at {where}: {error.message}: {text[:200]!r}")
+    for failure in failures:
+        print(failure)
+    print(f"checked {seen['event']} event lines and {seen['list']} list documents: {len(failures)} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], sys.argv[2]))
