@@ -1,5 +1,7 @@
 #include "platform/sim/sim_scenario.h"
 
+#include "platform/sim/sim_recording.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <concepts>
@@ -31,14 +33,15 @@ constexpr Key<Owner, Value> key(std::string_view name, Value Owner::*member,
   return {name, member, allowed};
 }
 
-constexpr std::string_view signalKinds[] = {"sine", "constant", "silence", "noise"};
+constexpr std::string_view signalKinds[] = {"sine", "constant", "silence", "noise", "recording"};
 constexpr std::string_view deviceReads[] = {"name", "uid", "rate", "rates", "config"};
 
 // The scenario's keys, one table per structure of sim_world.h. What the
 // simulation fills in as it runs is no key.
 auto keysOf(const Signal&) {
   return std::tuple{key("kind", &Signal::kind, signalKinds), key("frequency", &Signal::frequency),
-                    key("amplitude", &Signal::amplitude), key("seed", &Signal::seed)};
+                    key("amplitude", &Signal::amplitude), key("seed", &Signal::seed), key("file", &Signal::file),
+                    key("fileChannel", &Signal::fileChannel), key("loop", &Signal::loop)};
 }
 
 auto keysOf(const Device&) {
@@ -243,6 +246,25 @@ std::string position(std::string_view text, std::size_t byte) {
   return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
+// Reads the file of every "recording" signal, at its device's rate.
+void readRecordings(World& world, std::string_view scenarioFile) {
+  auto slash = scenarioFile.rfind('/');
+  std::string folder = slash == std::string_view::npos ? "" : std::string(scenarioFile.substr(0, slash + 1));
+  for (std::size_t d = 0; d < world.devices.size(); ++d) {
+    auto& device = world.devices[d];
+    for (std::size_t s = 0; s < device.signals.size(); ++s) {
+      auto& signal = device.signals[s];
+      if (signal.kind != "recording") continue;
+      std::string at = elementOf(elementOf("devices", d) + ".signals", s) + ".file";
+      if (signal.file.empty()) throw Refusal{at, "must name a sound file for a recording"};
+      if (signal.file[0] != '/') signal.file = folder + signal.file;
+      auto reading = readRecording(signal.file, signal.fileChannel, device.unitRate.value_or(device.rate));
+      if (!reading.samples) throw Refusal{at, "\"" + signal.file + "\" " + reading.problem};
+      signal.recording = std::move(reading.samples);
+    }
+  }
+}
+
 std::string problemPrefix(std::string_view fileName) { return "Scenario file " + std::string(fileName) + ": "; }
 }  // namespace
 
@@ -257,6 +279,7 @@ ScenarioReading readScenario(std::string_view text, std::string_view fileName) {
   World world;
   try {
     read(scenario, world, "");
+    readRecordings(world, fileName);
   } catch (const Refusal& refusal) {
     return {std::nullopt, prefix + refusal.at + " " + refusal.what};
   }

@@ -75,11 +75,18 @@ double nowMs() {
 }
 
 float sample(const Device& device, std::size_t channel, std::uint64_t frame) {
-  Signal fallback{"sine", 100.0 * static_cast<double>(channel + 1), 0.5, 1};
+  Signal fallback;
+  fallback.frequency = 100.0 * static_cast<double>(channel + 1);
   const Signal& signal = channel < device.signals.size() ? device.signals[channel] : fallback;
   if (signal.kind == "constant") return static_cast<float>(signal.amplitude);
   if (signal.kind == "silence") return 0.0f;
   if (signal.kind == "noise") return static_cast<float>(signal.amplitude * noiseAt(signal.seed, frame));
+  if (signal.kind == "recording") {
+    std::size_t length = signal.recording ? signal.recording->size() : 0;
+    if (length == 0) return 0.0f;
+    if (signal.loop) frame %= length;
+    return frame < length ? (*signal.recording)[frame] : 0.0f;
+  }
   double phase = std::fmod(signal.frequency * static_cast<double>(frame) / device.rate, 1.0);
   return static_cast<float>(signal.amplitude * std::sin(6.283185307179586 * phase));
 }

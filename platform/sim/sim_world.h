@@ -9,6 +9,7 @@
 // is configured and runs `speed` times faster than real time.
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,10 +23,18 @@ namespace sim {
 // What one device channel carries. Samples are a pure function of the channel
 // and the frame index, so a test can compute what the device delivered.
 struct Signal {
-  std::string kind = "sine";  // "sine", "constant", "silence", "noise" (seeded, uniform in ±amplitude)
+  std::string kind = "sine";  // "sine", "constant", "silence", "noise" (seeded, uniform in ±amplitude), "recording"
   double frequency = 440;     // Hz, for "sine"
   double amplitude = 0.5;     // also the value of "constant"
   std::uint32_t seed = 1;     // for "noise"
+  // For "recording": a sound file at the device's rate, one sample per frame,
+  // then silence (or from the start again with `loop`). A relative path is
+  // taken from the scenario file's folder.
+  std::string file;
+  std::uint32_t fileChannel = 1;
+  bool loop = false;
+  // Filled in when the scenario is read: that channel of the file.
+  std::shared_ptr<const std::vector<float>> recording;
 };
 
 struct Device {

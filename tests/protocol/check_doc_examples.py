@@ -87,8 +87,9 @@ def schema_check(text, name, source):
     return "\n".join(problems) or None
 
 
-def scenario_check(text, build):
-    with tempfile.NamedTemporaryFile("w", suffix=".json") as f:
+def scenario_check(text, build, folder):
+    # Beside the document, so that relative paths in it mean what they say there.
+    with tempfile.NamedTemporaryFile("w", suffix=".json", dir=folder) as f:
         f.write(text)
         f.flush()
         run = subprocess.run([os.path.join(build, "tavirel-audio-sim"), "list"], capture_output=True, timeout=60,
@@ -110,7 +111,7 @@ def main(build, source, documents):
             elif kind == "schema":
                 problem = schema_check(text, opts["schema"], source)
             elif kind == "scenario":
-                problem = scenario_check(text, build)
+                problem = scenario_check(text, build, os.path.dirname(os.path.abspath(document)))
             else:
                 problem = f"unknown check {directive!r}"
             count += 1
