@@ -19,8 +19,12 @@ sim::Device fourChannels() {
   device.uid = "desk-uid";
   device.inputBuffers = {4};
   device.rate = 48000;
-  for (int channel = 0; channel < 4; ++channel)
-    device.signals.push_back({"noise", 0, 0.9, static_cast<std::uint32_t>(channel + 7)});
+  for (int channel = 0; channel < 4; ++channel) {
+    auto& noise = device.signals.emplace_back();
+    noise.kind = "noise";
+    noise.amplitude = 0.9;
+    noise.seed = static_cast<std::uint32_t>(channel + 7);
+  }
   return device;
 }
 
