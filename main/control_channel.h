@@ -3,8 +3,8 @@
 #include <cstddef>
 
 // The longest command line kept, line feed not counted. The largest MIDI
-// message (65 535 bytes) written as a JSON array with ", " between bytes takes
-// 327 675 bytes; this leaves room for a long destination name and keeps a
+// message (65 522 bytes, one packet list) written as a JSON array with ", "
+// between bytes takes 327 610 bytes; this leaves room for a long destination name and keeps a
 // parent that never sends a line feed from filling our memory. A longer line
 // is dropped whole, and reading goes on after its line feed.
 inline constexpr std::size_t maxControlLineBytes = 1024 * 1024;
