@@ -36,6 +36,13 @@ json withAccess(int state) {
 }
 
 const std::string refusal = " Hz). The console's clock may decide the rate.";
+const std::string replacement = "\xEF\xBF\xBD";  // U+FFFD
+
+std::string repeated(const std::string& text, std::size_t times) {
+  std::string all;
+  for (std::size_t i = 0; i < times; ++i) all += text;
+  return all;
+}
 
 std::vector<Failure> failures() {
   std::vector<std::string> tooMany{"--device", "Desk", "--channels", ""};
@@ -83,6 +90,15 @@ std::vector<Failure> failures() {
       {"no rate anywhere", deskWith({{"unitRate", 0}, {"unreadable", {"rate"}}}), {"--device", "Desk"},
        "Unusable capture rate: 0 Hz", 3},
       {"too slow a unit rate", deskWith({{"unitRate", 500.5}}), {"--device", "Desk"}, "Unusable capture rate: 500 Hz", 3},
+      // Bytes that are not UTF-8 in a message: each maximal bad sequence is one U+FFFD.
+      {"name FF", world(desk()), {"--device", "\xFF"}, "Audio device not found: " + replacement, 3},
+      {"name Desk FF", world(desk()), {"--device", "Desk\xFF"}, "Audio device not found: Desk" + replacement, 3},
+      {"overlong slash", world(desk()), {"--device", "\xC0\xAF"},
+       "Audio device not found: " + replacement + replacement, 3},
+      {"lone surrogate", world(desk()), {"--device", "\xED\xA0\x80"},
+       "Audio device not found: " + replacement + replacement + replacement, 3},
+      {"longest argument of FF", world(desk()), {"--device", std::string(131071, '\xFF')},
+       "Audio device not found: " + repeated(replacement, 131071), 3},
       {"restricted", withAccess(1), {"--device", "Desk"},
        "Microphone access denied", 5},
       {"denied", withAccess(2), {"--device", "Desk"},
