@@ -37,6 +37,10 @@ json withAccess(int state) {
 
 const std::string refusal = " Hz). The console's clock may decide the rate.";
 const std::string replacement = "\xEF\xBF\xBD";  // U+FFFD
+const std::string hugeRateDigits =
+    "1000000000000000052504760255204420248704468581108159154915854115511802457988908195786371375080447864043704443"
+    "8328838781769425232353604305756447921847867069828483872009265758037378302337947880900593689532349707999450811"
+    "19038967640880074652742780142494579258788820056842838115669472196386865459400540160";
 
 std::string repeated(const std::string& text, std::size_t times) {
   std::string all;
@@ -90,6 +94,10 @@ std::vector<Failure> failures() {
       {"no rate anywhere", deskWith({{"unitRate", 0}, {"unreadable", {"rate"}}}), {"--device", "Desk"},
        "Unusable capture rate: 0 Hz", 3},
       {"too slow a unit rate", deskWith({{"unitRate", 500.5}}), {"--device", "Desk"}, "Unusable capture rate: 500 Hz", 3},
+      {"far too fast a rate", deskWith({{"ranges", json::array()}}), {"--device", "Desk", "--rate", "1e300"},
+       "Unusable capture rate: " + hugeRateDigits + " Hz", 3},
+      {"one Hz over a megahertz", deskWith({{"ranges", json::array()}}), {"--device", "Desk", "--rate", "1000001"},
+       "Unusable capture rate: 1000001 Hz", 3},
       // Bytes that are not UTF-8 in a message: each maximal bad sequence is one U+FFFD.
       {"name FF", world(desk()), {"--device", "\xFF"}, "Audio device not found: " + replacement, 3},
       {"name Desk FF", world(desk()), {"--device", "Desk\xFF"}, "Audio device not found: Desk" + replacement, 3},
