@@ -6,10 +6,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <semaphore>
 #include <thread>
 #include <vector>
 
 #include "main/control_line.h"
+#include "main/events.h"
 #include "main/line_splitter.h"
 #include "main/process_end.h"
 #include "midi/midi_output.h"
@@ -23,15 +25,51 @@ constexpr std::size_t maxLineBytes = 64 * 1024;
 // MIDI tasks the main thread has finished, to tell a busy main thread from a stuck one.
 std::atomic<std::uint64_t> midiTasksDone{0};
 
+// At most this many MIDI tasks wait for the main thread. While they are all
+// taken the reader reads no more, so a parent that writes faster than we send
+// meets the ordinary back-pressure of its pipe, and our memory stays bounded.
+constexpr std::ptrdiff_t maxWaitingTasks = 64;
+std::counting_semaphore<maxWaitingTasks> freeTaskSlots{maxWaitingTasks};
+
+// How long the main thread may go without finishing a MIDI task before it
+// counts as stuck (a MIDI service that never answers).
+constexpr auto stuckAfter = std::chrono::seconds(2);
+
+// True once a slot is free. False when the main thread is stuck: the line's
+// message is then refused, so that the reader still sees "quit" and the end of input.
+bool takeTaskSlot() {
+  static bool stuck = false;  // reader thread only
+  if (stuck) {
+    stuck = !freeTaskSlots.try_acquire();
+    return !stuck;
+  }
+  auto seen = midiTasksDone.load(std::memory_order_relaxed);
+  while (!freeTaskSlots.try_acquire_for(stuckAfter)) {
+    auto done = midiTasksDone.load(std::memory_order_relaxed);
+    if (done == seen) {
+      stuck = true;
+      return false;
+    }
+    seen = done;
+  }
+  return true;
+}
+
 // Hands the line's MIDI message to the main thread; false when it asks to quit.
 bool handle(std::string_view line) {
   auto command = parseControlLine(line);
   if (!command) return true;
-  if (command->midi)
-    host::onMain([bytes = std::move(*command->midi), dest = std::move(command->dest)] {
-      sendMidi(bytes, dest);
-      midiTasksDone.fetch_add(1, std::memory_order_relaxed);
-    });
+  if (command->midi) {
+    if (takeTaskSlot()) {
+      host::onMain([bytes = std::move(*command->midi), dest = std::move(command->dest)] {
+        sendMidi(bytes, dest);
+        midiTasksDone.fetch_add(1, std::memory_order_relaxed);
+        freeTaskSlots.release();
+      });
+    } else {
+      reportMidiError("MIDI service not responding; message not sent");
+    }
+  }
   return !command->quit;
 }
 
@@ -42,7 +80,7 @@ bool handle(std::string_view line) {
   host::onMain([] { process::end(0); });
   auto seen = midiTasksDone.load(std::memory_order_relaxed);
   for (;;) {
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    std::this_thread::sleep_for(stuckAfter);
     auto done = midiTasksDone.load(std::memory_order_relaxed);
     if (done == seen) process::end(0);
     seen = done;
