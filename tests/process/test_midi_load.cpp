@@ -159,3 +159,25 @@ TEST(MidiLoad, AfterAFloodTheEndOfInputComesSoonAndNothingIsLost) {
               endMs - closedMs);
 }
 }  // namespace
+
+namespace {
+// A MIDI service that never answers holds the main thread: once the hand-off
+// is full, further messages are refused with an event, and "quit" still ends
+// the process.
+TEST(MidiLoad, AMidiServiceThatNeverAnswersStillLetsQuitThrough) {
+  auto scenario = world(desk());
+  scenario["midi"] = {{"destinations", {"Lights"}}, {"listingHangs", true}};
+  Streaming run(scenario, {"--device", "Desk"});
+  ASSERT_TRUE(run.process.waitFor([](const ProcessResult& r) { return !r.err.empty(); }, Milliseconds(10000)));
+  std::string lines;
+  for (int i = 0; i < 100; ++i) lines += "{\"midi\": [144, 60, 127], \"dest\": \"Lights\"}\n";
+  run.process.write(lines + "{\"quit\": true}\n");
+  auto result = run.process.wait(Milliseconds(15000));
+  EXPECT_EQ(result.exitCode, 0);
+  std::size_t refused = 0;
+  for (auto& event : result.events())
+    refused += event == json{{"event", "midi-error"}, {"msg", "MIDI service not responding; message not sent"}};
+  EXPECT_GT(refused, 0u);
+  EXPECT_EQ(result.err.size(), 1 + refused);
+}
+}  // namespace
