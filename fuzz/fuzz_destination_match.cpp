@@ -10,12 +10,8 @@
 
 #include "midi/destination_match.h"
 #include "text/unicode_match.h"
+#include "fuzz/check.h"
 
-namespace {
-void check(bool holds) {
-  if (!holds) std::abort();
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -10,12 +10,8 @@
 #include <memory>
 
 #include "platform/linux/alsa_seq_encode.h"
+#include "fuzz/check.h"
 
-namespace {
-void check(bool holds) {
-  if (!holds) std::abort();
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   snd_midi_event_t* raw = nullptr;

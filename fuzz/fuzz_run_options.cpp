@@ -8,12 +8,8 @@
 #include <string_view>
 
 #include "main/run_options.h"
+#include "fuzz/check.h"
 
-namespace {
-void check(bool holds) {
-  if (!holds) std::abort();
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);

@@ -6,12 +6,8 @@
 #include <string_view>
 
 #include "platform/sim/sim_scenario.h"
+#include "fuzz/check.h"
 
-namespace {
-void check(bool holds) {
-  if (!holds) std::abort();
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);

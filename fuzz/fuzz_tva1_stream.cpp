@@ -11,12 +11,8 @@
 
 #include "tools/tva1/stream_reader.h"
 #include "tools/tva1/tva1.h"
+#include "fuzz/check.h"
 
-namespace {
-void check(bool holds) {
-  if (!holds) std::abort();
-}
-}  // namespace
 
 // The tool's own exit is for errors the fuzzer cannot cause (a failed read).
 void tva1::stop(const std::string&, int) { std::abort(); }
