@@ -15,6 +15,9 @@ namespace {
 // Below this a resampler would make thousands of outputs per input sample;
 // no device runs that slowly.
 constexpr double lowestCaptureRate = 1000;
+// Above this a block makes hardly any output (at 1e300 Hz none, ever, so the
+// run would stream nothing and seem alive); real devices stop far below it.
+constexpr double highestCaptureRate = 1'000'000;
 
 AudioBufferList* newBufferList(std::int64_t buffers) {
   std::size_t count = buffers < 1 ? 1 : static_cast<std::size_t>(buffers);
@@ -27,7 +30,9 @@ AudioBufferList* newBufferList(std::int64_t buffers) {
 
 }  // namespace
 
-bool usableCaptureRate(double rate) { return validResamplerRate(rate) && rate >= lowestCaptureRate; }
+bool usableCaptureRate(double rate) {
+  return validResamplerRate(rate) && rate >= lowestCaptureRate && rate <= highestCaptureRate;
+}
 
 Capture::Capture(std::int64_t channels, std::vector<std::int64_t> picked)
     : nch(channels),

@@ -8,6 +8,7 @@
 
 #include "main/control_line.h"
 #include "main/line_splitter.h"
+#include "fuzz/check.h"
 
 namespace {
 using nlohmann::json;
@@ -31,9 +32,6 @@ int depthOf(std::string_view line) {
   return deepest;
 }
 
-void check(bool holds) {
-  if (!holds) std::abort();
-}
 
 void compareWithTree(std::string_view line, const std::optional<ControlCommand>& command) {
   // The tree reader takes a NUL byte for the end of input, and knows no depth limit.

@@ -37,7 +37,9 @@ void write(const Event& event) {
 
 std::optional<std::string> eventLine(const Event& event) {
   try {
-    return event.dump() + '\n';
+    // Strings come from devices, MIDI services and the command line: bytes
+    // that are not UTF-8 become U+FFFD rather than losing the event.
+    return event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + '\n';
   } catch (const nlohmann::json::exception&) {
     return std::nullopt;
   }

@@ -35,5 +35,6 @@ void keepEventsFromLibraries();
 // {"event":"error","msg":…}: the last line; the process then ends with `code`.
 [[noreturn]] void fail(const std::string& msg, int code = 2);
 
-// An event as its line, or nothing when it cannot be encoded (invalid UTF-8).
+// An event as its line, invalid UTF-8 in its strings written as U+FFFD;
+// nothing when it cannot be encoded at all.
 std::optional<std::string> eventLine(const nlohmann::json& event);

@@ -23,9 +23,12 @@ bool claimEnd() { return (state.fetch_or(endingBit) & endingBit) == 0; }
   for (;;) pause();
 }
 
-// A write that has begun may block for as long as the reader takes.
+// A write that has begun may block for as long as the reader takes; it gets
+// `writeGrace`, no more.
 void waitForWrites() {
-  while ((state.load() & ~endingBit) != 0) std::this_thread::sleep_for(std::chrono::microseconds(100));
+  auto deadline = std::chrono::steady_clock::now() + writeGrace;
+  while ((state.load() & ~endingBit) != 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
 }
 }  // namespace
 

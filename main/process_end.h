@@ -2,11 +2,17 @@
 // Ending the process from any thread. The first end wins; a thread that tries
 // to end the process after it waits for the end. The process ends with _exit:
 // other threads keep running until then, so no destructor may run under them.
-// A write to standard output or standard error that has begun is allowed to
-// complete, and nothing is written after the ending line.
+// A write to standard output or standard error that has begun is given up to
+// `writeGrace` to complete: a parent that stopped reading must not keep the
+// process alive, so after that it ends anyway and the last frame on standard
+// output may be cut short. Nothing is written after the ending line.
 #include <string_view>
 
+#include <chrono>
+
 namespace process {
+
+inline constexpr std::chrono::seconds writeGrace{1};
 
 // Ends the process with `code`.
 [[noreturn]] void end(int code);

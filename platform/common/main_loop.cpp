@@ -1,5 +1,6 @@
 // The main thread's loop for the layers without a system run loop: a queue of
-// tasks in arrival order, and repeating timers that keep their phase.
+// tasks in arrival order, and repeating timers that keep their phase. Timers
+// are served between tasks, so a long queue never delays them by more than one task.
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -55,14 +56,8 @@ void runMainLoop() {
   auto& main = loop();
   std::unique_lock guard(main.lock);
   for (;;) {
-    if (!main.tasks.empty()) {
-      auto task = std::move(main.tasks.front());
-      main.tasks.pop_front();
-      guard.unlock();
-      task();
-      guard.lock();
-      continue;
-    }
+    // A due timer goes before the next task: however many tasks wait, the
+    // watchdog ticks on time.
     auto now = Clock::now();
     Timer* next = nullptr;
     for (auto& timer : main.timers)
@@ -72,6 +67,14 @@ void runMainLoop() {
       auto tick = next->tick;
       guard.unlock();
       tick();
+      guard.lock();
+      continue;
+    }
+    if (!main.tasks.empty()) {
+      auto task = std::move(main.tasks.front());
+      main.tasks.pop_front();
+      guard.unlock();
+      task();
       guard.lock();
       continue;
     }

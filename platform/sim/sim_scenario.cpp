@@ -169,7 +169,10 @@ template <typename T>
 void read(const json& value, T& out, const std::string& at) {
   if constexpr (Keyed<T>) {
     if (!value.is_object()) refuse(at.empty() ? "the scenario" : at, value, "an object");
-    for (auto& [name, item] : value.items()) {
+    for (auto& entry : value.items()) {
+      // Named copies, not a structured binding: clang before 16 cannot capture one.
+      const std::string& name = entry.key();
+      const json& item = entry.value();
       bool known = false;
       std::apply(
           [&](const auto&... keys) {

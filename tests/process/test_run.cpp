@@ -36,6 +36,17 @@ json withAccess(int state) {
 }
 
 const std::string refusal = " Hz). The console's clock may decide the rate.";
+const std::string replacement = "\xEF\xBF\xBD";  // U+FFFD
+const std::string hugeRateDigits =
+    "1000000000000000052504760255204420248704468581108159154915854115511802457988908195786371375080447864043704443"
+    "8328838781769425232353604305756447921847867069828483872009265758037378302337947880900593689532349707999450811"
+    "19038967640880074652742780142494579258788820056842838115669472196386865459400540160";
+
+std::string repeated(const std::string& text, std::size_t times) {
+  std::string all;
+  for (std::size_t i = 0; i < times; ++i) all += text;
+  return all;
+}
 
 std::vector<Failure> failures() {
   std::vector<std::string> tooMany{"--device", "Desk", "--channels", ""};
@@ -83,6 +94,19 @@ std::vector<Failure> failures() {
       {"no rate anywhere", deskWith({{"unitRate", 0}, {"unreadable", {"rate"}}}), {"--device", "Desk"},
        "Unusable capture rate: 0 Hz", 3},
       {"too slow a unit rate", deskWith({{"unitRate", 500.5}}), {"--device", "Desk"}, "Unusable capture rate: 500 Hz", 3},
+      {"far too fast a rate", deskWith({{"ranges", json::array()}}), {"--device", "Desk", "--rate", "1e300"},
+       "Unusable capture rate: " + hugeRateDigits + " Hz", 3},
+      {"one Hz over a megahertz", deskWith({{"ranges", json::array()}}), {"--device", "Desk", "--rate", "1000001"},
+       "Unusable capture rate: 1000001 Hz", 3},
+      // Bytes that are not UTF-8 in a message: each maximal bad sequence is one U+FFFD.
+      {"name FF", world(desk()), {"--device", "\xFF"}, "Audio device not found: " + replacement, 3},
+      {"name Desk FF", world(desk()), {"--device", "Desk\xFF"}, "Audio device not found: Desk" + replacement, 3},
+      {"overlong slash", world(desk()), {"--device", "\xC0\xAF"},
+       "Audio device not found: " + replacement + replacement, 3},
+      {"lone surrogate", world(desk()), {"--device", "\xED\xA0\x80"},
+       "Audio device not found: " + replacement + replacement + replacement, 3},
+      {"longest argument of FF", world(desk()), {"--device", std::string(131071, '\xFF')},
+       "Audio device not found: " + repeated(replacement, 131071), 3},
       {"restricted", withAccess(1), {"--device", "Desk"},
        "Microphone access denied", 5},
       {"denied", withAccess(2), {"--device", "Desk"},

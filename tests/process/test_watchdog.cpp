@@ -116,6 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Silence{"audio_stops", {{"audioStopsAtMs", 500}}, 500},
                       Silence{"no_audio_at_all", {{"audioStopsAtMs", 0}}, 0},
                       Silence{"renders_fail", {{"renderStatus", -10863}, {"renderFailsAtMs", 500}}, 500},
+                      Silence{"blocks_without_frames", {{"blockFrames", 0}}, 0},
                       Silence{"unreadable_rate_skips_only_the_rate_check",
                               {{"audioStopsAtMs", 500}, {"unitRate", 48000}, {"unreadable", {"rate"}}},
                               500}),

@@ -112,6 +112,11 @@ void RunningProcess::closeOutput() {
   outputOpen_ = false;  // the collector closes it
 }
 
+void RunningProcess::stallOutput() {
+  std::lock_guard guard(lock_);
+  outputStalled_ = true;
+}
+
 double RunningProcess::elapsedMs() const {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
 }
@@ -120,16 +125,18 @@ void RunningProcess::collect() {
   bool outOpen = true, errOpen = true, torn = false;
   char buffer[65536];
   while (outOpen || errOpen) {
+    bool readOut;
     {
       std::lock_guard guard(lock_);
       if (!outputOpen_ && outOpen) {
         close(output_);
         outOpen = false;
       }
+      readOut = outOpen && (!outputStalled_ || !errOpen);
     }
-    pollfd fds[2] = {{outOpen ? output_ : -1, POLLIN, 0}, {errOpen ? errors_ : -1, POLLIN, 0}};
+    pollfd fds[2] = {{readOut ? output_ : -1, POLLIN, 0}, {errOpen ? errors_ : -1, POLLIN, 0}};
     if (poll(fds, 2, 50) < 0 && errno != EINTR) break;
-    if (outOpen && (fds[0].revents & (POLLIN | POLLHUP))) {
+    if (readOut && (fds[0].revents & (POLLIN | POLLHUP))) {
       ssize_t n = read(output_, buffer, sizeof buffer);
       std::lock_guard guard(lock_);
       if (n <= 0) {

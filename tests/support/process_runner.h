@@ -45,6 +45,10 @@ class RunningProcess {
   void write(const std::string& text);  // to its standard input
   void closeInput();
   void closeOutput();  // stop reading standard output: the reader has gone
+  // Stop reading standard output and keep it open: a parent that stalls. Once
+  // standard error ends (the process has gone) the rest is read after all.
+  void stallOutput();
+  pid_t pid() const { return pid_; }
 
   // Waits until `ready` holds for what was collected, or the time runs out.
   bool waitFor(const std::function<bool(const ProcessResult&)>& ready, Milliseconds limit);
@@ -67,7 +71,7 @@ class RunningProcess {
   std::condition_variable changed_;
   ProcessResult result_;
   std::string partialErr_;
-  bool outputOpen_ = true, exited_ = false;
+  bool outputOpen_ = true, outputStalled_ = false, exited_ = false;
   std::thread collector_;
 };
 

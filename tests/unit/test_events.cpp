@@ -1,4 +1,4 @@
-// Event lines: one compact JSON object per line, or nothing at all.
+// Event lines: one compact JSON object per line, whatever bytes its strings hold.
 #include <gtest/gtest.h>
 
 #include "main/events.h"
@@ -52,15 +52,15 @@ TEST(Events, TextIsEscapedAndStaysOnOneLine) {
   EXPECT_EQ(nlohmann::json::parse(ended.err.substr(firstEnd + 1))["msg"], "Audio device not found: " + name);
 }
 
-TEST(Events, AnEventThatCannotBeEncodedIsDropped) {
+TEST(Events, BytesThatAreNotUtf8BecomeReplacementCharacters) {
   std::string invalid = "bad \xff\xfe utf-8";
-  EXPECT_FALSE(eventLine({{"event", "error"}, {"msg", invalid}}).has_value());
   auto ended = runForked([&] {
     reportMidiSent(invalid, {});
-    reportPermission();
-    fail(invalid, 3);  // the line is lost, the exit code is not
+    fail(invalid, 3);
   });
-  EXPECT_EQ(ended.err, "{\"event\":\"permission\"}\n");
+  EXPECT_EQ(ended.err,
+            "{\"bytes\":[],\"dest\":\"bad \xEF\xBF\xBD\xEF\xBF\xBD utf-8\",\"event\":\"midi-sent\"}\n"
+            "{\"event\":\"error\",\"msg\":\"bad \xEF\xBF\xBD\xEF\xBF\xBD utf-8\"}\n");
   EXPECT_EQ(ended.exitCode, 3);
 }
 }  // namespace

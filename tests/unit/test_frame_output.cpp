@@ -138,9 +138,10 @@ TEST(CaptureProcess, WritesAFrameOnceEveryChannelHas800) {
   EXPECT_EQ(sampleAt(frame, 0, 513), 1);
   EXPECT_TRUE(cap.pending[0].empty());
 
+  // A block without frames is no sign of audio: the silence check must not take it for one.
   before = cap.lastCallback;
   EXPECT_EQ(captureStdout([&] { cap.process(block.data(), 0); }), "");
-  EXPECT_GT(cap.lastCallback, before);
+  EXPECT_EQ(cap.lastCallback, before);
 }
 
 TEST(CaptureProcess, PicksAreReadPlanarFromTheBlock) {

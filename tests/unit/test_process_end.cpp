@@ -39,15 +39,18 @@ TEST(ProcessEnd, FirstOfManySimultaneousFailuresWins) {
 TEST(ProcessEnd, AnEndWaitsForTheFrameBeingWritten) {
   constexpr std::size_t frameSize = 3 * 1024 * 1024;  // far more than a pipe holds
   auto ended = runForked([] {
-    std::thread writer([] {
+    std::atomic<bool> writing{false};
+    std::thread writer([&writing] {
       std::vector<char> frame(frameSize, 'f');
       for (;;) {
         if (!process::beginOutput()) break;
+        writing = true;
         writeAll(STDOUT_FILENO, frame.data(), frame.size());
         process::endOutput();
       }
       pause();
     });
+    while (!writing) usleep(1000);  // on a loaded machine the writer may be slow to begin
     usleep(20000);
     fail("Audio device disconnected", 3);
   });
