@@ -79,7 +79,7 @@ long peakKilobytes(pid_t pid) {
 TEST(MidiLoad, AFloodNeitherDelaysTheWatchdogNorGrowsMemory) {
   std::signal(SIGPIPE, SIG_IGN);  // the flood meets a closed pipe at the end
   constexpr double vanishAtMs = 1500;
-  constexpr long ceilingKilobytes = 16 * 1024;  // over the resident size before the flood
+  [[maybe_unused]] constexpr long ceilingKilobytes = 16 * 1024;  // over the resident size before the flood
   auto device = desk();
   device["vanishAtMs"] = vanishAtMs;
   auto scenario = world(device);
@@ -112,7 +112,11 @@ TEST(MidiLoad, AFloodNeitherDelaysTheWatchdogNorGrowsMemory) {
   ASSERT_NE(finding, nullptr);
   EXPECT_EQ(json::parse(finding->text), error("Audio device disconnected"));
   EXPECT_LT(finding->atMs - vanishAtMs, 2000);
+  // The sanitizers' own bookkeeping (shadow memory, a quarantine of freed
+  // blocks) dwarfs the program's: the bound is held in the plain build.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
   EXPECT_LT(peak - before, ceilingKilobytes);
+#endif
   std::size_t sent = 0;
   for (auto& line : result.err) {
     auto event = json::parse(line.text, nullptr, false);
