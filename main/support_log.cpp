@@ -3,6 +3,7 @@
 #include "capture/capture.h"
 #include "device/audio_properties.h"
 #include "main/run_options.h"
+#include "main/process_end.h"
 #include "main/version.h"
 #include "platform/host.h"
 
@@ -16,6 +17,13 @@ struct Logged {
 };
 Logged logged;
 
+// Nothing is logged once the process is ending, so the ending line is the last.
+void record(bool problem, const std::string& text) {
+  if (!process::beginOutput()) return;
+  host::supportLog(problem, text);
+  process::endOutput();
+}
+
 std::string quoted(const std::string& text) {
   std::string result(1, '"');
   result += text;
@@ -27,11 +35,11 @@ std::string quoted(const std::string& text) {
 void logStart(const std::vector<std::string>& args) {
   std::string line = std::string("tavirel-audio ") + tavirelVersion;
   for (std::size_t i = 1; i < args.size(); ++i) line += " " + args[i];
-  host::supportLog(false, line);
+  record(false, line);
 }
 
 void logRateRequest(const std::string& device, double current, double requested, bool confirmed) {
-  host::supportLog(!confirmed, "rate: " + quoted(device) + " asked for " + wholeHz(requested) + " Hz (was " +
+  record(!confirmed, "rate: " + quoted(device) + " asked for " + wholeHz(requested) + " Hz (was " +
                                    wholeHz(current) + " Hz): " + (confirmed ? "confirmed" : "refused"));
 }
 
@@ -42,7 +50,7 @@ void logCaptureStarted(AudioObjectID device, std::int64_t deviceChannels, double
     if (!channels.empty()) channels += ',';
     channels += std::to_string(pick + 1);
   }
-  host::supportLog(false, "capture: " + quoted(stringProp(device, kAudioObjectPropertyName)) + " uid " +
+  record(false, "capture: " + quoted(stringProp(device, kAudioObjectPropertyName)) + " uid " +
                               quoted(stringProp(device, kAudioDevicePropertyDeviceUID)) + ", " +
                               std::to_string(deviceChannels) + " inputs as 32-bit float at " + wholeHz(rate) +
                               " Hz, channels " + channels + " to 16000 Hz 16-bit frames");
@@ -51,28 +59,28 @@ void logCaptureStarted(AudioObjectID device, std::int64_t deviceChannels, double
 void logCaptureHealth(const Capture& capture) {
   auto blockFrames = capture.lastBlockFrames.load(std::memory_order_relaxed);
   if (blockFrames != logged.blockFrames)
-    host::supportLog(false, "capture: device blocks of " + std::to_string(blockFrames) + " frames");
+    record(false, "capture: device blocks of " + std::to_string(blockFrames) + " frames");
   auto dropped = capture.droppedBlocks.load(std::memory_order_relaxed);
   if (dropped != logged.droppedBlocks)
-    host::supportLog(true, "dropped " + std::to_string(dropped - logged.droppedBlocks) +
+    record(true, "dropped " + std::to_string(dropped - logged.droppedBlocks) +
                                " blocks: standard output is not being read (" + std::to_string(dropped) +
                                " in all)");
   auto failed = capture.failedRenders.load(std::memory_order_relaxed);
   if (failed != logged.failedRenders)
-    host::supportLog(true, std::to_string(failed - logged.failedRenders) +
+    record(true, std::to_string(failed - logged.failedRenders) +
                                " device blocks lost to overruns or failed reads (" + std::to_string(failed) +
                                " in all)");
   logged = {blockFrames, dropped, failed};
 }
 
 void logMidiSent(const std::string& dest, std::size_t bytes) {
-  host::supportLog(false, "MIDI: sent " + std::to_string(bytes) + " bytes to " + quoted(dest));
+  record(false, "MIDI: sent " + std::to_string(bytes) + " bytes to " + quoted(dest));
 }
 
-void logMidiProblem(const std::string& text) { host::supportLog(true, "MIDI: " + text); }
+void logMidiProblem(const std::string& text) { record(true, "MIDI: " + text); }
 
 void logEnd(const std::string& msg, int code) {
-  host::supportLog(true, "ending with code " + std::to_string(code) + ": " + msg);
+  record(true, "ending with code " + std::to_string(code) + ": " + msg);
 }
 
 }  // namespace support
