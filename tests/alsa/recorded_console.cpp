@@ -68,19 +68,6 @@ void eachFrame(const std::string& stream, Visit visit) {
 }
 }  // namespace
 
-Planes samplesOf(const std::string& stream) {
-  Planes channels;
-  eachFrame(stream, [&](std::size_t count, std::uint32_t n, const char* planes) {
-    channels.resize(count);
-    for (std::size_t c = 0; c < count; ++c) {
-      std::size_t old = channels[c].size();
-      channels[c].resize(old + n);
-      std::memcpy(channels[c].data() + old, planes + 2 * std::size_t{n} * c, 2 * std::size_t{n});
-    }
-  });
-  return channels;
-}
-
 std::size_t samplesPerChannel(const std::string& stream) {
   std::size_t samples = 0;
   eachFrame(stream, [&](std::size_t, std::uint32_t n, const char*) { samples += n; });
@@ -93,7 +80,7 @@ Planes encoded(const std::vector<float>& interleaved, int channels, int rate) {
                            {"encode", "--rate", std::to_string(rate), "--channels", std::to_string(channels)}, {},
                            input);
   EXPECT_EQ(result.exitCode, 0);
-  return samplesOf(result.out);
+  return tva1Samples(result.out);
 }
 
 ProcessResult capture(const std::vector<std::string>& args, const std::string& configPath, std::size_t samples) {

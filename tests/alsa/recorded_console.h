@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/support/process_runner.h"
+#include "tests/support/tva1_samples.h"
 
 namespace recorded_console {
 
@@ -29,8 +30,6 @@ std::string temporaryFile(const char* stem, const std::string& bytes);
 // source root) with @RECORDING@ replaced, as a temporary file; its path.
 std::string configuration(const std::string& sourcePath, const std::string& recordingPath);
 
-// Channel samples of a frame stream, concatenated per channel.
-Planes samplesOf(const std::string& stream);
 
 // Samples per channel in the complete frames of a stream.
 std::size_t samplesPerChannel(const std::string& stream);

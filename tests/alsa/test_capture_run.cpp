@@ -47,7 +47,7 @@ TEST_F(CaptureRun, TheWholeRecordingIsStreamedSampleForSample) {
                                                    {"rate", 44100.0},
                                                    {"deviceChannels", 4},
                                                    {"channels", {2, 1}}}));
-  expectWholeRecording(samplesOf(result.out), expected);
+  expectWholeRecording(tva1Samples(result.out), expected);
 }
 
 TEST_F(CaptureRun, AChannelTheConsoleLacksIsRefusedByName) {

@@ -27,6 +27,6 @@ TEST(DemoConsole, StreamsTheWholeRecordingSampleForSample) {
   EXPECT_EQ(result.exitCode, 0);
   ASSERT_EQ(result.err.size(), 1u);
   EXPECT_EQ(json::parse(result.err[0].text)["deviceChannels"], 8);
-  expectWholeRecording(samplesOf(result.out), expected);
+  expectWholeRecording(testing_support::tva1Samples(result.out), expected);
 }
 }  // namespace

@@ -28,6 +28,6 @@ TEST(AlsaMidiRun, ALineToAnAbsentSequencerIsAnEventAndTheRunGoesOn) {
   EXPECT_EQ(events[0].value("event", ""), "started");
   EXPECT_EQ(events[1], (json{{"event", "midi-error"}, {"msg", "MIDI destination not found: Lights"}}));
   // The desk is a plug over the null device: one channel of silence throughout.
-  recorded_console::expectWholeRecording(recorded_console::samplesOf(result.out), recorded_console::Planes(1));
+  recorded_console::expectWholeRecording(testing_support::tva1Samples(result.out), recorded_console::Planes(1));
 }
 }  // namespace

@@ -15,6 +15,7 @@ std::vector<std::vector<std::int16_t>> tva1Samples(const std::string& stream) {
     std::uint32_t n;
     std::memcpy(&n, stream.data() + at + 5, 4);
     if (at + 9 + 2 * std::size_t{n} * count > stream.size()) break;
+    EXPECT_GE(n, 800u) << "at byte " << at;
     channels.resize(count);
     for (std::size_t c = 0; c < count; ++c) {
       std::vector<std::int16_t> part(n);
