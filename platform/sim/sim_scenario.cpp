@@ -278,6 +278,9 @@ ScenarioReading readScenario(std::string_view text, std::string_view fileName) {
     scenario = json::parse(text);
   } catch (const json::parse_error& error) {
     return {std::nullopt, prefix + "not valid JSON (" + position(text, error.byte) + ")"};
+  } catch (const json::out_of_range&) {
+    // The parser throws this, without a position, for a number beyond a double's range.
+    return {std::nullopt, prefix + "not valid JSON (a number too large for a double)"};
   }
   World world;
   try {

@@ -99,6 +99,7 @@ TEST(SimScenario, RefusalsNameTheFileAndTheKey) {
       {R"(["devices"])", "the scenario must be an object, not an array"},
       {"{\"devices\": [\n  {\"id\": 40,}\n]}", "not valid JSON (line 2, column 13)"},
       {"", "not valid JSON (line 1, column 1)"},
+      {R"({"devices": [{"rate": 4e8000}]})", "not valid JSON (a number too large for a double)"},
   };
   for (auto& [text, problem] : cases) {
     auto reading = sim::readScenario(text, "/tmp/s.json");
