@@ -24,6 +24,8 @@ std::string makeConfigPath() {
   std::string path = pattern;
   std::ofstream(path) << sourceConfig();
   setenv("ALSA_CONFIG_PATH", path.c_str(), 1);
+  // A desktop's sound server would otherwise take the place of these devices.
+  setenv("TAVIREL_AUDIO_BACKEND", "alsa", 1);
   std::atexit([] { std::remove(configPath().c_str()); });
   return path;
 }
