@@ -115,8 +115,15 @@ struct Refusal {
   std::string what;
 };
 
+// A text from the file, in quotes and escaped, so a message stays one line.
+std::string inQuotes(std::string_view text) {
+  return json(std::string(text)).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 std::string memberOf(const std::string& at, std::string_view name) {
-  return at.empty() ? std::string(name) : at + "." + std::string(name);
+  bool plain = std::ranges::none_of(name, [](unsigned char c) { return c < 0x20 || c == 0x7f; });
+  std::string shown = plain ? std::string(name) : inQuotes(name);
+  return at.empty() ? shown : at + "." + shown;
 }
 
 std::string elementOf(const std::string& at, std::size_t index) { return at + "[" + std::to_string(index) + "]"; }
@@ -142,7 +149,7 @@ void checkAllowed(const std::string& text, std::span<const std::string_view> all
   if (allowed.empty() || std::ranges::find(allowed, text) != allowed.end()) return;
   std::string list;
   for (auto value : allowed) list += (list.empty() ? "" : ", ") + std::string(value);
-  throw Refusal{at, "must be one of " + list + ", not \"" + text + "\""};
+  throw Refusal{at, "must be one of " + list + ", not " + inQuotes(text)};
 }
 
 void checkAllowed(const std::vector<std::string>& texts, std::span<const std::string_view> allowed,
@@ -262,7 +269,7 @@ void readRecordings(World& world, std::string_view scenarioFile) {
       if (signal.file.empty()) throw Refusal{at, "must name a sound file for a recording"};
       if (signal.file[0] != '/') signal.file = folder + signal.file;
       auto reading = readRecording(signal.file, signal.fileChannel, device.unitRate.value_or(device.rate));
-      if (!reading.samples) throw Refusal{at, "\"" + signal.file + "\" " + reading.problem};
+      if (!reading.samples) throw Refusal{at, inQuotes(signal.file) + " " + reading.problem};
       signal.recording = std::move(reading.samples);
     }
   }

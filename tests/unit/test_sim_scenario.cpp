@@ -99,6 +99,9 @@ TEST(SimScenario, RefusalsNameTheFileAndTheKey) {
       {R"(["devices"])", "the scenario must be an object, not an array"},
       {"{\"devices\": [\n  {\"id\": 40,}\n]}", "not valid JSON (line 2, column 13)"},
       {"", "not valid JSON (line 1, column 1)"},
+      {R"({"devices": [{"k\nd": 1}]})", R"(devices[0]."k\nd" is not a key of the scenario)"},
+      {R"({"devices": [{"signals": [{"kind": "sine\n"}]}]})",
+       R"(devices[0].signals[0].kind must be one of sine, constant, silence, noise, recording, not "sine\n")"},
       {R"({"devices": [{"rate": 4e8000}]})", "not valid JSON (a number too large for a double)"},
   };
   for (auto& [text, problem] : cases) {
