@@ -3,17 +3,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <set>
 
+#include "device/candidate_rates.h"
 #include "text/cf_text.h"
 
 namespace {
-constexpr std::array<double, 10> candidateRates = {16000, 22050, 24000,  32000,  44100,
-                                                   48000, 88200, 96000, 176400, 192000};
 constexpr int rateConfirmReads = 30;
 constexpr useconds_t rateConfirmPauseUs = 100000;
 

@@ -3,6 +3,13 @@
 #include <cstring>
 
 namespace hal_unit {
+using os_status::formatNotSupported;
+using os_status::invalidElement;
+using os_status::invalidParameter;
+using os_status::invalidProperty;
+using os_status::noConnection;
+using os_status::uninitialized;
+
 namespace {
 int componentToken;
 }
@@ -89,6 +96,15 @@ OSStatus setClientFormat(Settings& settings, const void* data, RateCheck rateAcc
   return noErr;
 }
 
+OSStatus setProperty(Settings& settings, AudioUnitPropertyID id, AudioUnitScope scope, const void* data, UInt32 size,
+                     RateCheck rateAccepted, std::optional<DeviceSide> device) {
+  if (id != kAudioUnitProperty_StreamFormat) return setPlainProperty(settings, id, scope, data, size);
+  if (OSStatus status = checkClientFormatSize(size); status != noErr) return status;
+  return setClientFormat(settings, data, rateAccepted, device);
+}
+
+namespace {
+// The device-side stream format: interleaved packed 32-bit float.
 OSStatus getDeviceFormat(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, void* data,
                          UInt32* size, std::optional<DeviceSide> device) {
   if (data == nullptr || size == nullptr) return invalidParameter;
@@ -108,5 +124,13 @@ OSStatus getDeviceFormat(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnit
   *size = sizeof format;
   return noErr;
 }
+}  // namespace
 
 }  // namespace hal_unit
+
+// The device-side format is the one property a client reads.
+OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                              void* data, UInt32* size) {
+  if (unit == nullptr) return os_status::invalidParameter;
+  return hal_unit::getDeviceFormat(id, scope, element, data, size, hal_unit::deviceSide(unit));
+}

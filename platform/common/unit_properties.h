@@ -7,18 +7,9 @@
 #include <optional>
 
 #include "platform/api/audio_toolbox.h"
+#include "platform/common/os_status.h"
 
 namespace hal_unit {
-
-// The statuses the system's unit gives for these faults (AUComponent.h).
-inline constexpr OSStatus badDevice = 0x21646576;  // '!dev'
-inline constexpr OSStatus formatNotSupported = -10868;
-inline constexpr OSStatus invalidProperty = -10879;  // also a property on a scope it does not have
-inline constexpr OSStatus invalidElement = -10877;
-inline constexpr OSStatus noConnection = -10876;
-inline constexpr OSStatus invalidParameter = -50;
-inline constexpr OSStatus uninitialized = -10867;
-inline constexpr OSStatus tooManyFrames = -10874;
 
 struct Settings {
   AudioStreamBasicDescription client{};
@@ -38,6 +29,10 @@ struct DeviceSide {
   Float64 rate;
   UInt32 channels;
 };
+
+// The layer's own: the device side of its unit, absent until a device is
+// chosen. AudioUnitGetProperty, which is shared, reports it.
+std::optional<DeviceSide> deviceSide(AudioUnit unit);
 
 // Client rates a layer can deliver.
 using RateCheck = bool (*)(Float64 rate);
@@ -70,9 +65,11 @@ OSStatus checkClientFormatSize(UInt32 size);
 OSStatus setClientFormat(Settings& settings, const void* data, RateCheck rateAccepted,
                          std::optional<DeviceSide> device);
 
-// The device-side stream format: interleaved packed 32-bit float.
-OSStatus getDeviceFormat(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, void* data,
-                         UInt32* size, std::optional<DeviceSide> device);
+// Every property but the current device, which each layer sets itself, at
+// an address checkSetAddress accepted: the client format, its size checked,
+// and the plain properties.
+OSStatus setProperty(Settings& settings, AudioUnitPropertyID id, AudioUnitScope scope, const void* data, UInt32 size,
+                     RateCheck rateAccepted, std::optional<DeviceSide> device);
 
 // Whether the caller's buffer list matches the client format: one mono
 // buffer per channel, each with room for `frames` samples.

@@ -8,11 +8,10 @@
 #include <cmath>
 #include <memory>
 
+#include "device/candidate_rates.h"
 #include "platform/linux/alsa_quiet.h"
 
 namespace {
-constexpr std::array<unsigned, 10> candidateRates = {16000, 22050, 24000,  32000,  44100,
-                                                     48000, 88200, 96000, 176400, 192000};
 constexpr unsigned preferred = 48000;
 // A plugin that takes any channel count (a sound server's PCM, a plug over a
 // console) is listed with this many, so that every channel of the largest

@@ -41,21 +41,15 @@ struct ComponentInstanceRecord {
 };
 
 namespace {
-using hal_unit::badDevice;
-using hal_unit::formatNotSupported;
-using hal_unit::invalidParameter;
-using hal_unit::tooManyFrames;
-using hal_unit::uninitialized;
-constexpr OSStatus cannotDoNow = -10863;  // the read behind this render failed
+using os_status::badDevice;
+using os_status::cannotDoNow;
+using os_status::formatNotSupported;
+using os_status::invalidParameter;
+using os_status::tooManyFrames;
+using os_status::uninitialized;
 
 // Rates ALSA can be asked for.
 bool alsaRate(Float64 rate) { return rate >= 1 && rate <= 4e6; }
-
-std::optional<hal_unit::DeviceSide> deviceSide(AudioUnit unit) {
-  if (unit->device) return hal_unit::DeviceSide{unit->device->rate, unit->device->channels};
-  if (unit->source) return hal_unit::DeviceSide{pwClock().rate, unit->source->channels};
-  return std::nullopt;
-}
 
 void tryRealTimePriority() {
   sched_param param{};
@@ -165,6 +159,12 @@ OSStatus openDevice(AudioUnit unit) {
 }
 }  // namespace
 
+std::optional<hal_unit::DeviceSide> hal_unit::deviceSide(AudioUnit unit) {
+  if (unit->device) return DeviceSide{unit->device->rate, unit->device->channels};
+  if (unit->source) return DeviceSide{pwClock().rate, unit->source->channels};
+  return std::nullopt;
+}
+
 AudioComponent AudioComponentFindNext(AudioComponent previous, const AudioComponentDescription* description) {
   return hal_unit::findHalOutput(previous, description);
 }
@@ -198,19 +198,9 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
       hal_unit::deviceChosen(unit->settings);
       return noErr;
     }
-    case kAudioUnitProperty_StreamFormat: {
-      if (OSStatus status = hal_unit::checkClientFormatSize(size); status != noErr) return status;
-      return hal_unit::setClientFormat(unit->settings, data, alsaRate, deviceSide(unit));
-    }
     default:
-      return hal_unit::setPlainProperty(unit->settings, id, scope, data, size);
+      return hal_unit::setProperty(unit->settings, id, scope, data, size, alsaRate, hal_unit::deviceSide(unit));
   }
-}
-
-OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                              void* data, UInt32* size) {
-  if (unit == nullptr) return invalidParameter;
-  return hal_unit::getDeviceFormat(id, scope, element, data, size, deviceSide(unit));
 }
 
 OSStatus AudioUnitInitialize(AudioUnit unit) {
@@ -246,7 +236,7 @@ OSStatus AudioOutputUnitStart(AudioUnit unit) {
 OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
                          AudioBufferList* data) {
   if (unit == nullptr || data == nullptr || !unit->opened) return invalidParameter;
-  if (unit->lastRead < 0) return cannotDoNow;
+  if (unit->lastRead < 0) return cannotDoNow;  // the read behind this render failed
   if (frames > unit->settings.maxFrames) return tooManyFrames;
   if (frames > static_cast<unsigned long>(unit->lastRead)) return invalidParameter;
   if (unit->source) {

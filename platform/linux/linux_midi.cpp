@@ -18,15 +18,16 @@
 #include "platform/api/core_midi.h"
 #include "platform/common/cf_string.h"
 #include "platform/common/midi_packets.h"
+#include "platform/common/os_status.h"
 #include "platform/linux/alsa_quiet.h"
 #include "platform/linux/alsa_seq_encode.h"
 
 namespace {
 // Core MIDI's statuses where ALSA has no error number of its own.
-constexpr OSStatus invalidClient = -10830;
-constexpr OSStatus invalidPort = -10831;
-constexpr OSStatus unknownEndpoint = -10834;
-constexpr OSStatus unknownProperty = -10835;
+using os_status::invalidClient;
+using os_status::invalidPort;
+using os_status::unknownEndpoint;
+using os_status::unknownMidiProperty;
 
 // Endpoints, clients and ports as handles that are never 0.
 constexpr UInt32 endpointTag = 0x01000000;
@@ -136,7 +137,7 @@ OSStatus MIDIObjectGetStringProperty(MIDIObjectRef obj, CFStringRef propertyID, 
   std::lock_guard guard(seq.lock);
   auto* destination = listedDestination(seq, obj);
   if (destination == nullptr) return unknownEndpoint;
-  if (propertyID != kMIDIPropertyDisplayName || destination->name.empty()) return unknownProperty;
+  if (propertyID != kMIDIPropertyDisplayName || destination->name.empty()) return unknownMidiProperty;
   *str = CFStringCreateWithCString(kCFAllocatorDefault, destination->name.c_str(), kCFStringEncodingUTF8);
   return 0;
 }

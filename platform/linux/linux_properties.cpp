@@ -8,31 +8,21 @@
 
 #include "platform/api/core_audio.h"
 #include "platform/api/core_foundation.h"
+#include "platform/common/os_status.h"
+#include "platform/common/property_bytes.h"
 #include "platform/linux/linux_devices.h"
 
 namespace {
-constexpr OSStatus badObject = 0x216F626A;         // '!obj'
-constexpr OSStatus unknownProperty = 0x77686F3F;   // 'who?'
-constexpr OSStatus badSize = 0x2173697A;           // '!siz'
-constexpr OSStatus unsupportedRate = 0x21646174;   // '!dat'
-
-constexpr std::size_t listHeader = offsetof(AudioBufferList, mBuffers);
-
-template <typename T>
-void append(std::vector<unsigned char>& bytes, const T& value) {
-  const auto* start = reinterpret_cast<const unsigned char*>(&value);
-  bytes.insert(bytes.end(), start, start + sizeof value);
-}
+using os_status::badObject;
+using os_status::badPropertySize;
+using os_status::unknownProperty;
+using property_bytes::append;
 
 // The stream configuration: one interleaved buffer with every capture channel,
 // or no buffer at all for a PCM that cannot capture.
 std::vector<unsigned char> streamConfiguration(const std::optional<LinuxDevice>& device, bool input) {
-  std::vector<unsigned char> bytes;
-  UInt32 buffers = device && input && device->channels > 0 ? 1 : 0;
-  append(bytes, buffers);
-  bytes.resize(listHeader, 0);
-  if (buffers == 1) append(bytes, AudioBuffer{device->channels, 0, nullptr});
-  return bytes;
+  if (!device || !input || device->channels == 0) return property_bytes::streamConfiguration({});
+  return property_bytes::streamConfiguration({device->channels});
 }
 
 bool isSystem(AudioObjectID id) { return id == kAudioObjectSystemObject; }
@@ -81,7 +71,7 @@ OSStatus valueOf(AudioObjectID id, const AudioObjectPropertyAddress& address, bo
 
 OSStatus AudioObjectGetPropertyDataSize(AudioObjectID id, const AudioObjectPropertyAddress* address, UInt32,
                                         const void*, UInt32* outDataSize) {
-  if (address == nullptr || outDataSize == nullptr) return badSize;
+  if (address == nullptr || outDataSize == nullptr) return badPropertySize;
   std::vector<unsigned char> bytes;
   if (auto status = valueOf(id, *address, true, true, bytes); status != noErr) return status;
   *outDataSize = static_cast<UInt32>(bytes.size());
@@ -90,7 +80,7 @@ OSStatus AudioObjectGetPropertyDataSize(AudioObjectID id, const AudioObjectPrope
 
 OSStatus AudioObjectGetPropertyData(AudioObjectID id, const AudioObjectPropertyAddress* address, UInt32,
                                     const void*, UInt32* ioDataSize, void* outData) {
-  if (address == nullptr || ioDataSize == nullptr || outData == nullptr) return badSize;
+  if (address == nullptr || ioDataSize == nullptr || outData == nullptr) return badPropertySize;
   std::vector<unsigned char> bytes;
   if (auto status = valueOf(id, *address, false, false, bytes); status != noErr) return status;
   bool isString = address->mSelector == kAudioObjectPropertyName || address->mSelector == kAudioDevicePropertyDeviceUID;
@@ -101,7 +91,7 @@ OSStatus AudioObjectGetPropertyData(AudioObjectID id, const AudioObjectPropertyA
       std::memcpy(&reference, bytes.data(), sizeof reference);
       if (reference != nullptr) CFRelease(reference);
     }
-    return badSize;
+    return badPropertySize;
   }
   // Lists hand out what fits.
   std::size_t written = std::min<std::size_t>(bytes.size(), *ioDataSize);
@@ -112,11 +102,11 @@ OSStatus AudioObjectGetPropertyData(AudioObjectID id, const AudioObjectPropertyA
 
 OSStatus AudioObjectSetPropertyData(AudioObjectID id, const AudioObjectPropertyAddress* address, UInt32,
                                     const void*, UInt32 inDataSize, const void* inData) {
-  if (address == nullptr || inData == nullptr) return badSize;
+  if (address == nullptr || inData == nullptr) return badPropertySize;
   if (isSystem(id) || !present(id, false)) return badObject;
   if (address->mSelector != kAudioDevicePropertyNominalSampleRate) return unknownProperty;
-  if (inDataSize != sizeof(Float64)) return badSize;
+  if (inDataSize != sizeof(Float64)) return badPropertySize;
   Float64 rate;
   std::memcpy(&rate, inData, sizeof rate);
-  return linuxSetNominalRate(id, rate) ? noErr : unsupportedRate;
+  return linuxSetNominalRate(id, rate) ? noErr : os_status::unsupportedFormat;
 }

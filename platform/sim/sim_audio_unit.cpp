@@ -20,10 +20,10 @@ struct ComponentInstanceRecord {
 };
 
 namespace {
-using hal_unit::badDevice;
-using hal_unit::invalidParameter;
-using hal_unit::tooManyFrames;
-using hal_unit::uninitialized;
+using os_status::badDevice;
+using os_status::invalidParameter;
+using os_status::tooManyFrames;
+using os_status::uninitialized;
 
 std::optional<sim::Device> findDevice(AudioObjectID id) {
   auto& world = sim::world();
@@ -42,11 +42,6 @@ UInt32 channelsOf(const sim::Device& device) {
 double deviceSideRate(const sim::Device& device) { return device.unitRate.value_or(device.rate); }
 
 bool positiveRate(Float64 rate) { return rate > 0; }
-
-std::optional<hal_unit::DeviceSide> deviceSide(AudioUnit unit) {
-  if (!unit->device) return std::nullopt;
-  return hal_unit::DeviceSide{deviceSideRate(*unit->device), channelsOf(*unit->device)};
-}
 
 double speed() {
   auto& world = sim::world();
@@ -87,6 +82,11 @@ void deliver(AudioUnit unit) {
 }
 }  // namespace
 
+std::optional<hal_unit::DeviceSide> hal_unit::deviceSide(AudioUnit unit) {
+  if (!unit->device) return std::nullopt;
+  return DeviceSide{deviceSideRate(*unit->device), channelsOf(*unit->device)};
+}
+
 AudioComponent AudioComponentFindNext(AudioComponent previous, const AudioComponentDescription* description) {
   auto& world = sim::world();
   {
@@ -121,20 +121,15 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
       hal_unit::deviceChosen(unit->settings);
       return noErr;
     }
-    case kAudioUnitProperty_StreamFormat: {
-      if (OSStatus status = hal_unit::checkClientFormatSize(size); status != noErr) return status;
-      if (OSStatus fault = scripted(&sim::AudioUnitFaults::formatStatus); fault != 0) return fault;
-      return hal_unit::setClientFormat(unit->settings, data, positiveRate, deviceSide(unit));
-    }
+    case kAudioUnitProperty_StreamFormat:
+      // A scripted refusal comes after the size check, as the system's would.
+      if (OSStatus fault = scripted(&sim::AudioUnitFaults::formatStatus);
+          fault != 0 && hal_unit::checkClientFormatSize(size) == noErr)
+        return fault;
+      [[fallthrough]];
     default:
-      return hal_unit::setPlainProperty(unit->settings, id, scope, data, size);
+      return hal_unit::setProperty(unit->settings, id, scope, data, size, positiveRate, hal_unit::deviceSide(unit));
   }
-}
-
-OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                              void* data, UInt32* size) {
-  if (unit == nullptr) return invalidParameter;
-  return hal_unit::getDeviceFormat(id, scope, element, data, size, deviceSide(unit));
 }
 
 OSStatus AudioUnitInitialize(AudioUnit unit) {

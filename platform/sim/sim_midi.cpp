@@ -7,14 +7,14 @@
 #include "platform/api/core_midi.h"
 #include "platform/common/cf_string.h"
 #include "platform/common/midi_packets.h"
+#include "platform/common/os_status.h"
 #include "platform/sim/sim_world.h"
 
 namespace {
-// Core MIDI's own status values for the faults the simulation can meet.
-constexpr OSStatus invalidClient = -10830;
-constexpr OSStatus invalidPort = -10831;
-constexpr OSStatus unknownEndpoint = -10834;
-constexpr OSStatus unknownProperty = -10835;
+using os_status::invalidClient;
+using os_status::invalidPort;
+using os_status::unknownEndpoint;
+using os_status::unknownMidiProperty;
 
 // Handles are small numbers with a tag in the high bits, so that a client,
 // a port and an endpoint are never mistaken for one another.
@@ -55,7 +55,7 @@ OSStatus MIDIObjectGetStringProperty(MIDIObjectRef obj, CFStringRef propertyID, 
   auto index = destinationIndex(world, obj);
   if (!index) return unknownEndpoint;
   auto& name = world.midi.destinations[*index].name;
-  if (propertyID != kMIDIPropertyDisplayName || !name) return unknownProperty;
+  if (propertyID != kMIDIPropertyDisplayName || !name) return unknownMidiProperty;
   *str = CFStringCreateWithCString(kCFAllocatorDefault, name->c_str(), kCFStringEncodingUTF8);
   return 0;
 }

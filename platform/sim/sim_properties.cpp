@@ -8,15 +8,16 @@
 
 #include "platform/api/core_audio.h"
 #include "platform/api/core_foundation.h"
+#include "platform/common/os_status.h"
+#include "platform/common/property_bytes.h"
 #include "platform/sim/sim_world.h"
 
 namespace {
-constexpr OSStatus badObject = 0x216F626A;        // '!obj'
-constexpr OSStatus unknownProperty = 0x77686F3F;  // 'who?'
-constexpr OSStatus badSize = 0x2173697A;          // '!siz'
-constexpr OSStatus unreadableStatus = 0x77686174;  // 'what'
-
-constexpr std::size_t listHeader = offsetof(AudioBufferList, mBuffers);
+using os_status::badObject;
+using os_status::badPropertySize;
+using os_status::unknownProperty;
+using os_status::unspecified;  // what an unreadable property fails with
+using property_bytes::append;
 
 bool present(const sim::Device& device, double now) { return !device.vanishAtMs || now < *device.vanishAtMs; }
 
@@ -63,16 +64,10 @@ struct Value {
   std::size_t returned = 0;  // bytes the data read reports (short reads stop early)
 };
 
-template <typename T>
-void append(std::vector<unsigned char>& bytes, const T& value) {
-  const auto* start = reinterpret_cast<const unsigned char*>(&value);
-  bytes.insert(bytes.end(), start, start + sizeof value);
-}
-
 Value systemValue(sim::World& world, AudioObjectPropertySelector selector, double now) {
   Value value;
   if (selector != kAudioHardwarePropertyDevices) return {unknownProperty, {}, 0};
-  if (world.deviceListFails) return {unreadableStatus, {}, 0};
+  if (world.deviceListFails) return {unspecified, {}, 0};
   for (auto id : presentIds(world, now)) append(value.bytes, id);
   value.returned = value.bytes.size();
   if (world.deviceListShortReads && value.returned >= sizeof(AudioObjectID)) value.returned -= sizeof(AudioObjectID);
@@ -84,31 +79,29 @@ Value deviceValue(sim::Device& device, const AudioObjectPropertyAddress& address
   auto fails = [&](const char* what) { return unreadable(device, what); };
   switch (address.mSelector) {
     case kAudioDevicePropertyNominalSampleRate:
-      if (fails("rate")) return {unreadableStatus, {}, 0};
+      if (fails("rate")) return {unspecified, {}, 0};
       append(value.bytes, Float64{currentRate(device, now)});
       break;
     case kAudioDevicePropertyAvailableNominalSampleRates:
-      if (fails("rates")) return {unreadableStatus, {}, 0};
+      if (fails("rates")) return {unspecified, {}, 0};
       for (const auto& range : device.ranges) append(value.bytes, range);
       value.returned = value.bytes.size();
       if (device.shortReads && value.returned >= sizeof(AudioValueRange)) value.returned -= sizeof(AudioValueRange);
       return value;
     case kAudioDevicePropertyStreamConfiguration: {
-      if (fails("config")) return {unreadableStatus, {}, 0};
+      if (fails("config")) return {unspecified, {}, 0};
       bool input = address.mScope == kAudioDevicePropertyScopeInput;
-      auto count = input ? static_cast<UInt32>(device.inputBuffers.size()) : UInt32{0};
-      append(value.bytes, count);
-      value.bytes.resize(listHeader, 0);
-      for (UInt32 i = 0; i < count; ++i) append(value.bytes, AudioBuffer{device.inputBuffers[i], 0, nullptr});
+      const auto& buffers = input ? device.inputBuffers : std::vector<UInt32>{};
+      value.bytes = property_bytes::streamConfiguration(buffers);
       // A short configuration still counts every buffer, but both its size and
       // its data stop before the last entry.
-      if (device.shortReads && count > 0) value.bytes.resize(value.bytes.size() - sizeof(AudioBuffer));
+      if (device.shortReads && !buffers.empty()) value.bytes.resize(value.bytes.size() - sizeof(AudioBuffer));
       break;
     }
     case kAudioObjectPropertyName:
     case kAudioDevicePropertyDeviceUID: {
       bool isName = address.mSelector == kAudioObjectPropertyName;
-      if (fails(isName ? "name" : "uid")) return {unreadableStatus, {}, 0};
+      if (fails(isName ? "name" : "uid")) return {unspecified, {}, 0};
       const auto& text = isName ? device.name : device.uid;
       // A fresh reference on every read: the caller owns and releases it.
       CFStringRef reference = text ? CFStringCreateWithCString(nullptr, text->c_str(), kCFStringEncodingUTF8) : nullptr;
@@ -130,7 +123,7 @@ bool makesReference(AudioObjectPropertySelector selector) {
 
 OSStatus AudioObjectGetPropertyDataSize(AudioObjectID id, const AudioObjectPropertyAddress* address, UInt32,
                                         const void*, UInt32* outDataSize) {
-  if (address == nullptr || outDataSize == nullptr) return badSize;
+  if (address == nullptr || outDataSize == nullptr) return badPropertySize;
   auto& world = sim::world();
   double now = sim::nowMs();
   std::lock_guard guard(sim::worldLock());
@@ -143,7 +136,7 @@ OSStatus AudioObjectGetPropertyDataSize(AudioObjectID id, const AudioObjectPrope
   auto* device = find(world, id, now);
   if (device == nullptr) return badObject;
   if (makesReference(address->mSelector)) {
-    if (unreadable(*device, address->mSelector == kAudioObjectPropertyName ? "name" : "uid")) return unreadableStatus;
+    if (unreadable(*device, address->mSelector == kAudioObjectPropertyName ? "name" : "uid")) return unspecified;
     *outDataSize = sizeof(CFStringRef);
     return noErr;
   }
@@ -155,7 +148,7 @@ OSStatus AudioObjectGetPropertyDataSize(AudioObjectID id, const AudioObjectPrope
 
 OSStatus AudioObjectGetPropertyData(AudioObjectID id, const AudioObjectPropertyAddress* address, UInt32,
                                     const void*, UInt32* ioDataSize, void* outData) {
-  if (address == nullptr || ioDataSize == nullptr || outData == nullptr) return badSize;
+  if (address == nullptr || ioDataSize == nullptr || outData == nullptr) return badPropertySize;
   auto& world = sim::world();
   double now = sim::nowMs();
   Value value;
@@ -178,7 +171,7 @@ OSStatus AudioObjectGetPropertyData(AudioObjectID id, const AudioObjectPropertyA
       std::memcpy(&reference, value.bytes.data(), sizeof reference);
       if (reference != nullptr) CFRelease(reference);
     }
-    return badSize;
+    return badPropertySize;
   }
   // Packed lists hand out whole elements that fit, up to what the read returns.
   std::size_t written = std::min<std::size_t>(value.returned, *ioDataSize);
@@ -189,14 +182,14 @@ OSStatus AudioObjectGetPropertyData(AudioObjectID id, const AudioObjectPropertyA
 
 OSStatus AudioObjectSetPropertyData(AudioObjectID id, const AudioObjectPropertyAddress* address, UInt32,
                                     const void*, UInt32 inDataSize, const void* inData) {
-  if (address == nullptr || inData == nullptr) return badSize;
+  if (address == nullptr || inData == nullptr) return badPropertySize;
   auto& world = sim::world();
   double now = sim::nowMs();
   std::lock_guard guard(sim::worldLock());
   auto* device = find(world, id, now);
   if (device == nullptr) return badObject;
   if (address->mSelector != kAudioDevicePropertyNominalSampleRate) return unknownProperty;
-  if (inDataSize != sizeof(Float64)) return badSize;
+  if (inDataSize != sizeof(Float64)) return badPropertySize;
   if (device->setRateStatus != noErr) return device->setRateStatus;
   Float64 rate;
   std::memcpy(&rate, inData, sizeof rate);

@@ -92,11 +92,11 @@ TEST_F(UnitContract, EveryPropertyTheCoreSetsLivesOnOneScopeAndElement) {
   for (const Address& at : valid) {
     SCOPED_TRACE(at.id);
     EXPECT_EQ(set(at), noErr);
-    EXPECT_EQ(set({at.id, at.scope, at.element + 1}), hal_unit::invalidElement);
+    EXPECT_EQ(set({at.id, at.scope, at.element + 1}), os_status::invalidElement);
     AudioUnitScope otherScope = at.scope == kAudioUnitScope_Global ? kAudioUnitScope_Input : kAudioUnitScope_Global;
-    EXPECT_EQ(set({at.id, otherScope, at.element}), hal_unit::invalidProperty);
+    EXPECT_EQ(set({at.id, otherScope, at.element}), os_status::invalidProperty);
   }
-  EXPECT_EQ(set({kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 1}), hal_unit::invalidProperty);
+  EXPECT_EQ(set({kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 1}), os_status::invalidProperty);
 }
 
 TEST_F(UnitContract, InputIsEnabledAndOutputDisabledBeforeTheDeviceIsChosen) {
@@ -104,12 +104,12 @@ TEST_F(UnitContract, InputIsEnabledAndOutputDisabledBeforeTheDeviceIsChosen) {
   ASSERT_EQ(chooseDevice(late), noErr);
   ASSERT_EQ(enableIO(late, kAudioUnitScope_Input, 1, 1), noErr);
   ASSERT_EQ(enableIO(late, kAudioUnitScope_Output, 0, 0), noErr);
-  EXPECT_EQ(AudioUnitInitialize(late), hal_unit::noConnection);
+  EXPECT_EQ(AudioUnitInitialize(late), os_status::noConnection);
 
   AudioUnit outputLeftOn = newUnit();
   ASSERT_EQ(enableIO(outputLeftOn, kAudioUnitScope_Input, 1, 1), noErr);
   ASSERT_EQ(chooseDevice(outputLeftOn), noErr);
-  EXPECT_EQ(AudioUnitInitialize(outputLeftOn), hal_unit::noConnection);
+  EXPECT_EQ(AudioUnitInitialize(outputLeftOn), os_status::noConnection);
 
   AudioUnit inOrder = newUnit();
   ASSERT_EQ(enableIO(inOrder, kAudioUnitScope_Input, 1, 1), noErr);
@@ -137,10 +137,10 @@ TEST_F(UnitContract, TheRenderBufferListMatchesTheClientFormat) {
     return AudioUnitRender(unit, &flags, &stamp, 1, frames, list);
   };
   EXPECT_EQ(render(deviceChannels, frames * 4, 1), noErr);
-  EXPECT_EQ(render(deviceChannels - 1, frames * 4, 1), hal_unit::invalidParameter);
-  EXPECT_EQ(render(deviceChannels + 1, frames * 4, 1), hal_unit::invalidParameter);
-  EXPECT_EQ(render(deviceChannels, frames * 4 - 4, 1), hal_unit::invalidParameter);
-  EXPECT_EQ(render(deviceChannels, frames * 8, 2), hal_unit::invalidParameter);
+  EXPECT_EQ(render(deviceChannels - 1, frames * 4, 1), os_status::invalidParameter);
+  EXPECT_EQ(render(deviceChannels + 1, frames * 4, 1), os_status::invalidParameter);
+  EXPECT_EQ(render(deviceChannels, frames * 4 - 4, 1), os_status::invalidParameter);
+  EXPECT_EQ(render(deviceChannels, frames * 8, 2), os_status::invalidParameter);
 }
 
 // Everything the core asks of the unit, the way it asks it: a start through
