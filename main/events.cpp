@@ -1,25 +1,9 @@
 #include "main/events.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "main/process_end.h"
+#include "main/standard_streams.h"
 #include "main/support_log.h"
 #include "main/write_all.h"
-
-int eventOutput = STDERR_FILENO;
-
-void keepEventsFromLibraries() {
-  // Above the standard descriptors, so it never takes their place; -1 when
-  // standard error was closed, and events then go nowhere, as before.
-  int events = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
-  int sink = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (sink >= 0 && sink != STDERR_FILENO) {
-    dup2(sink, STDERR_FILENO);
-    close(sink);
-  }
-  eventOutput = events;
-}
 
 namespace {
 using Event = nlohmann::json;

@@ -22,16 +22,6 @@ void reportMidiSent(const std::string& dest, std::span<const std::uint8_t> bytes
 // {"event":"midi-error","msg":…}: a MIDI message was not sent; the run goes on.
 void reportMidiError(const std::string& msg);
 
-// Where event lines go: standard error, or its private duplicate once
-// keepEventsFromLibraries() has run.
-extern int eventOutput;
-
-// Libraries (alsa-lib and its plugins, libpipewire) print on standard error
-// whenever they like, and it must carry event lines only: event lines go to a
-// private duplicate of it and descriptor 2 to /dev/null. Called once, first
-// thing in main.
-void keepEventsFromLibraries();
-
 // {"event":"error","msg":…}: the last line; the process then ends with `code`.
 [[noreturn]] void fail(const std::string& msg, int code = 2);
 

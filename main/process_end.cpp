@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "main/events.h"
+#include "main/standard_streams.h"
 #include "main/write_all.h"
 
 namespace process {

@@ -15,3 +15,17 @@ void occupyClosedStandardStreams() {
     }
   }
 }
+
+int eventOutput = STDERR_FILENO;
+
+void keepEventsFromLibraries() {
+  // Above the standard descriptors, so it never takes their place; -1 when
+  // standard error was closed, and events then go nowhere, as before.
+  int events = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  int sink = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (sink >= 0 && sink != STDERR_FILENO) {
+    dup2(sink, STDERR_FILENO);
+    close(sink);
+  }
+  eventOutput = events;
+}
