@@ -5,11 +5,9 @@
 # system's libraries and frameworks.
 enable_language(OBJCXX)
 
-file(GLOB macos_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/macos/*.mm)
-add_library(tavirel_platform_macos STATIC ${macos_sources})
-target_include_directories(tavirel_platform_macos PUBLIC ${CMAKE_SOURCE_DIR})
+tavirel_library(tavirel_platform_macos platform/macos/authorization.mm platform/macos/main_loop.mm
+                platform/macos/support_log.mm)
 target_compile_options(tavirel_platform_macos PRIVATE -fobjc-arc)
-tavirel_warnings(tavirel_platform_macos)
 target_link_libraries(tavirel_platform_macos PUBLIC "-framework CoreAudio" "-framework AudioToolbox"
   "-framework CoreMIDI" "-framework CoreFoundation" "-framework AVFoundation" "-framework Foundation")
 
@@ -22,7 +20,7 @@ set(TAVIREL_EMBEDDED_PLIST ${CMAKE_BINARY_DIR}/Info.plist CACHE INTERNAL
 target_link_options(tavirel_platform_macos INTERFACE
   "LINKER:-sectcreate,__TEXT,__info_plist,${TAVIREL_EMBEDDED_PLIST}")
 
-add_executable(tavirel-audio ${CMAKE_SOURCE_DIR}/main/tavirel-audio.cpp)
+add_executable(tavirel-audio main/tavirel-audio.cpp)
 target_link_libraries(tavirel-audio PRIVATE tavirel_core tavirel_platform_macos)
 tavirel_warnings(tavirel-audio)
 set_property(TARGET tavirel-audio APPEND PROPERTY LINK_DEPENDS ${TAVIREL_EMBEDDED_PLIST})

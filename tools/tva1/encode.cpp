@@ -21,7 +21,8 @@ namespace {
 
 constexpr std::size_t blockFrames = 8192;
 
-float floatFromLittleEndian(const unsigned char* bytes) {
+// Only a big-endian host calls it.
+[[maybe_unused]] float floatFromLittleEndian(const unsigned char* bytes) {
   std::uint32_t bits = std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16 |
                        std::uint32_t(bytes[3]) << 24;
   return std::bit_cast<float>(bits);
