@@ -2,7 +2,10 @@
 
 #include <alsa/asoundlib.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <initializer_list>
 #include <mutex>
 #include <set>
 
@@ -47,6 +50,25 @@ std::string hintValue(const void* hint, const char* key) {
 // each card again under other names: the card's own entries stand for them.
 bool cardVariant(const std::string& name) { return name.find("CARD=") != std::string::npos; }
 
+bool mentionsAny(const std::string& lowered, std::initializer_list<const char*> words) {
+  return std::any_of(words.begin(), words.end(),
+                     [&](const char* word) { return lowered.find(word) != std::string::npos; });
+}
+
+// A hint without a direction stands for both, yet sound servers give their
+// output-first aliases none: `default` ("Default ALSA Output (currently
+// PipeWire Media Server)") opens for capture too, but only ever as another
+// listed device under a name that reads as an output. Such PCMs count as
+// inputs only when their hint says so.
+bool outputAlias(const std::string& name, const std::string& description) {
+  if (name == "default" || name == "sysdefault") return true;
+  std::string lowered = description;
+  std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return mentionsAny(lowered, {"output", "playback", "speaker", "headphone"}) &&
+         !mentionsAny(lowered, {"input", "capture", "record", "mic"});
+}
+
 void scanHints(std::vector<AlsaPcmEntry>& out) {
   void** hints = nullptr;
   if (snd_device_name_hint(-1, "pcm", &hints) < 0 || hints == nullptr) return;
@@ -57,6 +79,7 @@ void scanHints(std::vector<AlsaPcmEntry>& out) {
     if (!ioid.empty() && ioid != "Input") continue;
     std::string description = hintValue(*hint, "DESC");
     description = description.substr(0, description.find('\n'));
+    if (ioid.empty() && outputAlias(name, description)) continue;
     out.push_back({name, name, description.empty() ? name : description, false});
   }
   snd_device_name_free_hint(hints);

@@ -13,5 +13,7 @@ struct AlsaPcmEntry {
 };
 
 // Every card's PCM devices with a capture side, then every PCM the
-// configuration advertises for input, in that order, each uid once.
+// configuration advertises for input (or for both directions, short of an
+// output alias such as a direction-less `default`), in that order, each uid
+// once.
 std::vector<AlsaPcmEntry> scanAlsaPcms();

@@ -35,7 +35,9 @@ TEST(AlsaCatalogue, ListsTheAdvertisedCapturePcmsWithWhatTheyCarry) {
      "rates": [16000, 22050, 24000, 32000, 44100, 48000, 88200, 96000, 176400, 192000]},
     {"name": "B\u00fchne Links", "uid": "studio", "channels": 2, "rate": 44100.0, "rates": [44100.0]},
     {"name": "Loose Plugin", "uid": "loose", "channels": 64, "rate": 48000.0,
-     "rates": [16000, 22050, 24000, 32000, 44100, 48000, 88200, 96000, 176400, 192000]}
+     "rates": [16000, 22050, 24000, 32000, 44100, 48000, 88200, 96000, 176400, 192000]},
+    {"name": "Playback/recording through the house sound server", "uid": "house", "channels": 2,
+     "rate": 48000.0, "rates": [48000.0]}
   ])"));
 }
 
@@ -45,8 +47,10 @@ TEST(AlsaCatalogue, LooksUpByUidWholeNameAndPartOfName) {
   EXPECT_EQ(idOf("DESK 3"), desk);
   EXPECT_EQ(idOf("Bu\xCC\x88HNE"), idOf("studio"));  // decomposed, other case
   EXPECT_NE(idOf("quad"), desk);
-  // Output only, a null PCM, one that cannot open, one without a hint.
-  for (const char* absent : {"speaker", "Speaker", "Black Hole", "blackhole", "Broken Link", "hidden", "null"})
+  // Output only, output aliases without a direction, a null PCM, one that
+  // cannot open, one without a hint.
+  for (const char* absent : {"speaker", "Speaker", "default", "Default ALSA Output", "wedges", "Monitor Wedges",
+                             "Black Hole", "blackhole", "Broken Link", "hidden", "null"})
     EXPECT_EQ(findDevice(absent), std::nullopt) << absent;
 }
 
@@ -70,7 +74,7 @@ TEST(AlsaCatalogue, CaptureUnitSeesPcmChannelsAndRate) {
   EXPECT_FALSE(device->hardware);
   EXPECT_EQ(alsaDevice(0), std::nullopt);
   EXPECT_EQ(alsaDevice(kAudioObjectSystemObject), std::nullopt);
-  EXPECT_EQ(alsaCaptureDevices().size(), 4u);
+  EXPECT_EQ(alsaCaptureDevices().size(), 5u);
 }
 
 TEST(AlsaRates, NegotiationChangesTheRateForThisProcessOnlyWhenOffered) {

@@ -18,7 +18,7 @@ TEST(AlsaListProcess, ListsTheConfiguredCaptureDevices) {
   ASSERT_TRUE(document.is_object()) << result.out;
   std::vector<std::string> uids;
   for (const auto& input : document["inputs"]) uids.push_back(input["uid"]);
-  EXPECT_EQ(uids, (std::vector<std::string>{"desk", "quad", "studio", "loose"}));
+  EXPECT_EQ(uids, (std::vector<std::string>{"desk", "quad", "studio", "loose", "house"}));
   EXPECT_EQ(document["inputs"][0],
             json::parse(R"({"name": "Stage Desk 32", "uid": "desk", "channels": 8, "rate": 48000, "rates": [48000]})"));
   EXPECT_EQ(document["inputs"][2]["name"], "B\u00fchne Links");
