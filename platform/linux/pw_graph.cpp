@@ -237,7 +237,12 @@ bool connectOnce(Graph& g, int timeoutMs) {
   pw_init(nullptr, nullptr);
   g.loop = pw_thread_loop_new("tavirel.pw", nullptr);
   if (g.loop == nullptr) return false;
-  g.context = pw_context_new(pw_thread_loop_get_loop(g.loop), nullptr, 0);
+  // client.conf leaves the data thread, where capture streams run their
+  // process callbacks, at normal priority: under load it misses the graph's
+  // cycles and the stream loses quanta. client-rt.conf adds the real-time
+  // module, as the other audio clients have it (RTKit or the rlimits decide).
+  g.context = pw_context_new(pw_thread_loop_get_loop(g.loop),
+                             pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0);
   if (g.context == nullptr || pw_thread_loop_start(g.loop) < 0) return false;
   pw_thread_loop_lock(g.loop);
   g.core = pw_context_connect(g.context, nullptr, 0);
