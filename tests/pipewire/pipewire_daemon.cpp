@@ -49,16 +49,21 @@ PrivateDaemon::PrivateDaemon() {
     setenv("XDG_CONFIG_HOME", (directory_ + "/config").c_str(), 1);
     FILE* out = std::freopen(log.c_str(), "w", stdout);
     if (out != nullptr) dup2(fileno(out), STDERR_FILENO);
-    execlp("dbus-run-session", "dbus-run-session", "--", "sh", "-c", "pipewire & wireplumber & wait", nullptr);
+    // wireplumber gives up at once when pipewire is not listening yet.
+    execlp("dbus-run-session", "dbus-run-session", "--", "sh", "-c",
+           "pipewire & until [ -S \"$PIPEWIRE_RUNTIME_DIR/pipewire-0\" ]; do sleep 0.05; done; wireplumber & wait",
+           nullptr);
     _exit(127);
   }
   if (group_ < 0) return;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!answering_ && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    auto info = testing_support::runProcess(installed("pw-cli"), {"info", "0"}, environment_, "",
+    // The session manager's metadata shows that it, too, is up: without it
+    // nothing links streams to nodes.
+    auto info = testing_support::runProcess(installed("pw-cli"), {"ls", "Metadata"}, environment_, "",
                                             std::chrono::milliseconds(2000));
-    answering_ = info.exitCode == 0 && info.out.find("Core") != std::string::npos;
+    answering_ = info.exitCode == 0 && info.out.find("metadata.name = \"default\"") != std::string::npos;
   }
 }
 

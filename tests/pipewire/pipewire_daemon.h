@@ -26,7 +26,8 @@ class PrivateDaemon {
   PrivateDaemon(const PrivateDaemon&) = delete;
   PrivateDaemon& operator=(const PrivateDaemon&) = delete;
 
-  // Whether the daemon answered within a few seconds of starting.
+  // Whether the daemon and its session manager answered within a few
+  // seconds of starting.
   bool answering() const { return answering_; }
   // What a program needs in its environment to reach this daemon.
   const Environment& environment() const { return environment_; }
