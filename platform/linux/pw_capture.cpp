@@ -29,12 +29,20 @@ void onProcess(void* data) {
   pw_stream_queue_buffer(capture.stream, buffer);
 }
 
+void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char*) {
+  static_cast<PwCaptureStream*>(data)->state = state;
+  pw_thread_loop_signal(pwLoop(), false);
+}
+
 const pw_stream_events streamEvents = [] {
   pw_stream_events events{};
   events.version = PW_VERSION_STREAM_EVENTS;
+  events.state_changed = onStateChanged;
   events.process = onProcess;
   return events;
 }();
+
+constexpr std::int64_t streamingWaitNs = 2'000'000'000;
 
 class Locked {
  public:
@@ -80,5 +88,15 @@ int openPwCapture(const PwSource& source, double rate, PwCaptureStream& capture)
 int startPwCapture(PwCaptureStream& capture) {
   if (capture.stream == nullptr) return -EINVAL;
   Locked locked;
-  return pw_stream_set_active(capture.stream, true);
+  int err = pw_stream_set_active(capture.stream, true);
+  if (err < 0) return err;
+  // The session manager links the stream some time after it is active: until
+  // then the node's samples go nowhere, and "started" would promise samples
+  // the stream then lacks. A stream that never links is left to the watchdog.
+  timespec deadline{};
+  pw_thread_loop_get_time(pwLoop(), &deadline, streamingWaitNs);
+  while (capture.state != PW_STREAM_STATE_STREAMING && capture.state != PW_STREAM_STATE_ERROR &&
+         capture.state != PW_STREAM_STATE_UNCONNECTED)
+    if (pw_thread_loop_timed_wait_full(pwLoop(), &deadline) != 0) break;
+  return 0;
 }

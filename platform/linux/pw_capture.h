@@ -20,11 +20,14 @@ struct PwCaptureStream {
   void (*deliver)(void* context, const float* const* planes, UInt32 frames) = nullptr;
   void* context = nullptr;
   std::array<const float*, SPA_AUDIO_MAX_CHANNELS> planes{};  // audio thread only
+  pw_stream_state state = PW_STREAM_STATE_UNCONNECTED;        // under the loop's lock
 };
 
 // Creates the stream on `source` at `rate`, linked but not yet running.
 // 0, or a negative errno.
 int openPwCapture(const PwSource& source, double rate, PwCaptureStream& capture);
 
-// Lets the stream run: the callback starts.
+// Lets the stream run, and returns once it streams (linked to the node, its
+// format agreed) or after two seconds: what the node carries from then on
+// reaches the callback.
 int startPwCapture(PwCaptureStream& capture);
