@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     at += bytes;
   }
-  // The end of the stream is the end of the input; anything else is reported.
-  check(at == size || !reader.error().empty());
+  // The end of the stream is the end of the input or a last frame cut short;
+  // anything else is reported.
+  check(at == size || !reader.error().empty() || !reader.cutShort().empty());
   return 0;
 }

@@ -1,5 +1,6 @@
 // The tva1 tool: encode writes the capture's stream, wav and info read it
-// back, and every bad input is one line on standard error with exit 2.
+// back, and every bad input is one line on standard error: exit 2 for a bad
+// command line, 65 for bad data.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "tests/process/run_scenario.h"
 #include "tests/process/tva1_streams.h"
@@ -78,7 +80,7 @@ TEST_F(Tva1, EncodeKeepsWhatNoFrameCarriedYet) {
 TEST_F(Tva1, EncodeRefusesInputEndingInsideASampleFrameAfterWritingTheRest) {
   std::string input = floats(std::vector<float>(2 * 1000, 0.25f)) + "xyz";
   auto result = tva1({"encode", "--rate", "16000", "--channels", "2"}, input);
-  expectRefusal(result, "3 stray bytes");
+  expectDataError(result, "3 stray bytes");
   EXPECT_EQ(result.out.size(), 9u + 2 * 1000 * 2);
 }
 
@@ -134,8 +136,7 @@ TEST_F(Tva1, MalformedStreamsAreRefusedAfterTheValidFrames) {
   std::vector<Malformed> cases{
       {"bad magic", "TVA2" + frame(2, constant(1600, 3)).substr(4), "magic"},
       {"not a stream", "hello, world", "magic"},
-      {"truncated header", "TVA1\x02", "truncated"},
-      {"truncated samples", frame(2, constant(1600, 3)).substr(0, 2000), "truncated"},
+      {"a header that is not one", "TVB", "magic"},
       {"799 samples", frame(2, constant(2 * 799, 3)), "799"},
       {"channel count changes", frame(1, constant(800, 3)), "changed from 2 to 1"},
       {"zero channels", std::string("TVA1\0\x20\x03\0\0", 9), "zero channels"},
@@ -144,7 +145,7 @@ TEST_F(Tva1, MalformedStreamsAreRefusedAfterTheValidFrames) {
     SCOPED_TRACE(bad.name);
     std::filesystem::remove_all(dir_);
     auto wav = tva1({"wav", dir_.string()}, good + bad.tail);
-    expectRefusal(wav, bad.mentions);
+    expectDataError(wav, bad.mentions);
     EXPECT_NE(wav.err[0].text.find("frame 2"), std::string::npos) << wav.err[0].text;
     std::string kept = readFile((dir_ / "channel-2.wav").string());
     ASSERT_EQ(kept.size(), 44u + 1600);
@@ -152,11 +153,70 @@ TEST_F(Tva1, MalformedStreamsAreRefusedAfterTheValidFrames) {
     EXPECT_EQ(u32At(kept, 4), 36u + 1600);
 
     auto info = tva1({"info"}, good + bad.tail);
-    expectRefusal(info, bad.mentions);
+    expectDataError(info, bad.mentions);
     EXPECT_NE(info.out.find("frames: 1\n"), std::string::npos) << info.out;
   }
   auto first = tva1({"info"}, std::string("TVA1\0\x20\x03\0\0", 9));
-  expectRefusal(first, "frame 1 at byte 0: zero channels");
+  expectDataError(first, "frame 1 at byte 0: zero channels");
+}
+
+// A capture ended while a frame was being written leaves it cut short: the
+// end of the stream, not an error, wherever the cut falls.
+TEST_F(Tva1, ACutShortLastFrameEndsTheStreamWithANote) {
+  std::string good = frame(2, constant(1600, 3));
+  for (std::size_t cut : {std::size_t{2}, std::size_t{5}, std::size_t{9}, std::size_t{2000}}) {
+    SCOPED_TRACE(cut);
+    std::string stream = good + good.substr(0, cut);
+    auto info = tva1({"info"}, stream);
+    EXPECT_EQ(info.exitCode, 0);
+    EXPECT_NE(info.out.find("frames: 1\n"), std::string::npos) << info.out;
+    ASSERT_EQ(info.err.size(), 1u);
+    EXPECT_NE(info.err[0].text.find("tva1: frame 2 at byte 3209: cut short"), std::string::npos) << info.err[0].text;
+
+    std::filesystem::remove_all(dir_);
+    auto wav = tva1({"wav", dir_.string()}, stream);
+    EXPECT_EQ(wav.exitCode, 0);
+    EXPECT_EQ(wav.err.size(), 1u);
+    EXPECT_EQ(readFile((dir_ / "channel-2.wav").string()).size(), 44u + 1600);
+    EXPECT_EQ(tva1({"pcm"}, stream).out.size(), 2u * 1600);
+  }
+  expectDataError(tva1({"info"}, good + "TVx"), "bad magic");
+}
+
+TEST_F(Tva1, ReadsTheStreamFromAFileOperandOrDash) {
+  std::string stream = frame(1, constant(800, 100)) + frame(1, constant(900, -100));
+  std::filesystem::create_directories(dir_);
+  std::string path = (dir_ / "take.tva1").string();
+  std::ofstream(path, std::ios::binary) << stream;
+  auto piped = tva1({"info"}, stream);
+  ASSERT_EQ(piped.exitCode, 0);
+  EXPECT_EQ(tva1({"info", path}).out, piped.out);
+  EXPECT_EQ(tva1({"info", "-"}, stream).out, piped.out);
+  EXPECT_EQ(tva1({"pcm", path}).out.size(), 2u * 1700);
+  EXPECT_EQ(tva1({"meter", "--tee", path}).out, stream);
+  ASSERT_EQ(tva1({"wav", (dir_ / "out").string(), path}).exitCode, 0);
+  EXPECT_EQ(readFile((dir_ / "out" / "channel-1.wav").string()).size(), 44u + 2 * 1700);
+  EXPECT_EQ(tva1({"info", (dir_ / "missing.tva1").string()}).exitCode, 1);
+  expectRefusal(tva1({"info", path, path}), "unexpected argument");
+}
+
+// Ctrl-C on `tavirel-audio run | tva1 wav out/` must leave files that
+// players read to the last frame written, not files that claim no data.
+TEST_F(Tva1, AnInterruptedWavLeavesFilesThatPlayToTheLastFrame) {
+  RunningProcess wav(builtProgram("tva1"), {"wav", dir_.string()});
+  const std::size_t frames = 20;
+  for (std::size_t i = 0; i < frames; ++i) wav.write(frame(2, constant(2 * 800, static_cast<std::int16_t>(i))));
+  const auto last = dir_ / "channel-2.wav";
+  const std::uintmax_t full = 44 + 2 * 800 * frames;
+  for (int i = 0; i < 400 && !(std::filesystem::exists(last) && std::filesystem::file_size(last) == full); ++i)
+    std::this_thread::sleep_for(Milliseconds(10));
+  ASSERT_EQ(std::filesystem::file_size(last), full);
+  kill(wav.pid(), SIGINT);
+  EXPECT_EQ(wav.wait(Milliseconds(20000)).signal, SIGINT);
+  for (const char* name : {"channel-1.wav", "channel-2.wav"}) {
+    auto soxi = runProcess("/usr/bin/soxi", {"-D", (dir_ / name).string()});
+    EXPECT_EQ(soxi.out, "1.000000\n") << name;  // 20 frames of 800 samples at 16 kHz
+  }
 }
 
 TEST_F(Tva1, InfoCountsSamplesAndMeasuresLevels) {

@@ -133,7 +133,7 @@ TEST(Tva1Meter, ShowsLiveLevelsOnATerminalAndPassesTheStreamOnUnchanged) {
 TEST(Tva1Meter, TeePassesEvenAMalformedTailThroughAndThenRefusesIt) {
   std::string stream = frame(1, constant(800, 5)) + "TVA2 and whatever follows";
   auto result = tva1({"meter", "--tee"}, stream);
-  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.exitCode, 65);
   EXPECT_TRUE(result.out == stream);
   ASSERT_FALSE(result.err.empty());
   EXPECT_NE(result.err.back().text.find("frame 2 at byte 1609: bad magic"), std::string::npos);
@@ -161,7 +161,7 @@ TEST(Tva1Desk, PcmInterleavesTheChannelsOfEachFrame) {
     EXPECT_EQ(sampleAt(2 * i + 1), static_cast<std::int16_t>(-1 - int(i)));
     EXPECT_EQ(sampleAt(1600 + 2 * i), static_cast<std::int16_t>(i));
   }
-  expectRefusal(tva1({"pcm"}, stream + "TVA1"), "truncated header");
+  expectDataError(tva1({"pcm"}, stream + "TVA2"), "bad magic");
 }
 
 TEST(Tva1Desk, InfoJsonGivesNumbersNullForSilenceAndTheError) {
@@ -169,7 +169,7 @@ TEST(Tva1Desk, InfoJsonGivesNumbersNullForSilenceAndTheError) {
   auto silent = constant(800, 0);
   planar.insert(planar.end(), silent.begin(), silent.end());
   auto result = tva1({"info", "--json"}, frame(2, planar) + "junk");
-  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.exitCode, 65);
   auto summary = nlohmann::json::parse(result.out);
   EXPECT_EQ(summary["frames"], 1);
   EXPECT_EQ(summary["channels"], 2);
@@ -210,7 +210,7 @@ TEST(Tva1Desk, EncodeOfASoundFileIsTheStreamOfItsSamples) {
 
   auto missing = tva1({"encode", "/nonexistent/take.flac"});
   EXPECT_EQ(missing.exitCode, 1);
-  expectRefusal(tva1({"encode", "--rate", "48000", "take.wav"}), "own rate");
+  expectRefusal(tva1({"encode", "--rate", "48000", "take.wav"}), "needs --rate and --channels");
 }
 
 TEST(Tva1Desk, EveryCommandHasHelpAndTheToolHasAVersion) {
@@ -218,9 +218,12 @@ TEST(Tva1Desk, EveryCommandHasHelpAndTheToolHasAVersion) {
     auto help = tva1({command, "--help"});
     EXPECT_EQ(help.exitCode, 0) << command;
     EXPECT_EQ(help.out.rfind(std::string("usage: tva1 ") + command, 0), 0u) << help.out;
+    EXPECT_EQ(tva1({command, "-h"}).out, help.out) << command;
     expectRefusal(tva1({command, "--no-such-option"}), "usage: tva1 " + std::string(command));
   }
-  EXPECT_EQ(tva1({"--help"}).exitCode, 0);
+  auto help = tva1({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(tva1({"-h"}).out, help.out);
   auto version = tva1({"--version"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out, std::string("tva1 ") + TAVIREL_VERSION + "\n");

@@ -48,11 +48,17 @@ inline ProcessResult tva1(const std::vector<std::string>& args, const std::strin
   return runProcess(builtProgram("tva1"), args, {}, input);
 }
 
-inline void expectRefusal(const ProcessResult& result, const std::string& mentions) {
-  EXPECT_EQ(result.exitCode, 2);
+// One "tva1: " line on standard error naming the problem, and the exit code:
+// 2 for a bad command line, 65 for input that is not what it should be.
+inline void expectRefusal(const ProcessResult& result, const std::string& mentions, int exitCode = 2) {
+  EXPECT_EQ(result.exitCode, exitCode);
   ASSERT_EQ(result.err.size(), 1u);
   EXPECT_EQ(result.err[0].text.rfind("tva1: ", 0), 0u) << result.err[0].text;
   EXPECT_NE(result.err[0].text.find(mentions), std::string::npos) << result.err[0].text;
+}
+
+inline void expectDataError(const ProcessResult& result, const std::string& mentions) {
+  expectRefusal(result, mentions, 65);
 }
 
 }  // namespace tva1_streams

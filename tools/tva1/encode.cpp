@@ -71,19 +71,20 @@ class Encoder {
 
 int encodeRaw(const EncodeOptions& options) {
   const std::size_t frameBytes = options.channels * 4;
+  const int from = openInput(options.file);
   Encoder encoder(options.rate, options.channels);
   std::vector<unsigned char> input(blockFrames * frameBytes);
-  Progress progress("encode", standardInputSize());
+  Progress progress("encode", inputSize(from));
   std::uint64_t done = 0;
   for (;;) {
-    std::size_t got = readFully(STDIN_FILENO, input.data(), input.size());
+    std::size_t got = readFully(from, input.data(), input.size());
     std::size_t frames = got / frameBytes;
     if (frames > 0) {
       deinterleaveBytes(input.data(), frames, options.channels, encoder.block());
       encoder.encodeBlock(frames);
     }
     if (got % frameBytes != 0)
-      stop("input ends inside a sample frame: " + std::to_string(got % frameBytes) + " stray bytes");
+      stop("input ends inside a sample frame: " + std::to_string(got % frameBytes) + " stray bytes", dataError);
     if (got < input.size()) return 0;
     progress.update(done += got);
   }
@@ -92,8 +93,8 @@ int encodeRaw(const EncodeOptions& options) {
 int encodeFile(const std::string& path) {
   SoundFile file(path);
   if (!framableChannels(file.channels()))
-    stop(path + " has " + std::to_string(file.channels()) + " channels; a stream carries 1 to 255");
-  if (!validResamplerRate(file.rate())) stop(path + " has no usable sample rate");
+    stop(path + " has " + std::to_string(file.channels()) + " channels; a stream carries 1 to 255", dataError);
+  if (!validResamplerRate(file.rate())) stop(path + " has no usable sample rate", dataError);
   Encoder encoder(file.rate(), file.channels());
   std::vector<float> input(blockFrames * file.channels());
   Progress progress("encode", file.frames());
@@ -113,7 +114,7 @@ int encodeFile(const std::string& path) {
 
 int encode(int argc, char** argv) {
   EncodeOptions options = parseEncodeOptions(argc, argv);
-  return options.file.empty() ? encodeRaw(options) : encodeFile(options.file);
+  return options.raw ? encodeRaw(options) : encodeFile(options.file);
 }
 
 }  // namespace tva1

@@ -10,13 +10,15 @@
 namespace tva1 {
 
 const Command encodeCommand{
-    "tva1 encode --rate R --channels C | tva1 encode FILE",
+    "tva1 encode --rate R --channels C [FILE] | tva1 encode FILE",
     "Writes to standard output the stream `tavirel-audio run` writes for the same audio: the same\n"
     "resampler and frame code, fed blocks of 8192 sample frames.\n"
     "\n"
-    "  --rate R       raw input: interleaved 32-bit float little-endian samples on standard input at R Hz\n"
+    "  --rate R       raw input: interleaved 32-bit float little-endian samples at R Hz, from FILE\n"
+    "                 or standard input (\"-\" or no FILE)\n"
     "  --channels C   raw input: C channels, 1 to 255\n"
-    "  FILE           a WAV, FLAC or other file libsndfile reads; rate and channels come from it\n"};
+    "  FILE           without --rate and --channels: a WAV, FLAC or other file libsndfile reads\n"
+    "                 (\"-\" for standard input); rate and channels come from it\n"};
 
 namespace {
 
@@ -57,12 +59,10 @@ EncodeOptions parseEncodeOptions(int argc, char** argv) {
     }
   });
   if (files.size() > 1) stopWithUsage(encodeCommand, "one file at a time");
-  if (files.size() == 1) {
-    if (haveRate || haveChannels) stopWithUsage(encodeCommand, "a file brings its own rate and channels");
-    options.file = files[0];
-    return options;
-  }
-  if (!haveRate || !haveChannels) stopWithUsage(encodeCommand, "raw input needs --rate and --channels");
+  options.raw = haveRate || haveChannels;
+  if (options.raw && !(haveRate && haveChannels)) stopWithUsage(encodeCommand, "raw input needs --rate and --channels");
+  if (!options.raw && files.empty()) stopWithUsage(encodeCommand, "give a sound file, or --rate and --channels");
+  options.file = files.empty() ? "-" : files[0];
   return options;
 }
 

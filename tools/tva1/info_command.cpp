@@ -1,6 +1,4 @@
-// tva1 info: what a stream on standard input holds, and how loud each channel is.
-#include <unistd.h>
-
+// tva1 info: what a stream holds, and how loud each channel is.
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -8,6 +6,7 @@
 #include "tools/tva1/levels.h"
 #include "tools/tva1/options.h"
 #include "tools/tva1/progress.h"
+#include "tools/tva1/read_input.h"
 #include "tools/tva1/stream_reader.h"
 #include "tools/tva1/tva1.h"
 
@@ -15,8 +14,8 @@ namespace tva1 {
 namespace {
 
 const Command infoCommand{
-    "tva1 info [--json]",
-    "Reads a stream on standard input and prints its frame count, channel count, samples per channel\n"
+    "tva1 info [--json] [FILE]",
+    "Reads a stream from FILE (standard input for \"-\" or none) and prints its frame count, channel count, samples per channel\n"
     "and each channel's peak and RMS level in dBFS (full scale 32767; silence is \"-inf dBFS\").\n"
     "\n"
     "  --json   one JSON object instead: {\"frames\", \"channels\", \"samples\", \"seconds\", \"levels\":\n"
@@ -52,9 +51,10 @@ void printJson(const StreamReader& reader, const std::vector<Levels>& levels, st
 
 int info(int argc, char** argv) {
   bool json = false;
-  parseOnlyOptions(argc, argv, infoCommand, infoOptions, [&](std::size_t, const std::string&) { json = true; });
-  StreamReader reader(STDIN_FILENO);
-  Progress progress("info", standardInputSize());
+  auto operands = parseOptions(argc, argv, infoCommand, infoOptions, [&](std::size_t, const std::string&) { json = true; });
+  const int input = openInput(streamOperand(operands, infoCommand));
+  StreamReader reader(input);
+  Progress progress("info", inputSize(input));
   Frame frame;
   std::vector<Levels> levels;
   std::size_t samples = 0;
@@ -68,7 +68,7 @@ int info(int argc, char** argv) {
   // The summary covers the valid frames, also when the stream breaks off.
   (json ? printJson : printText)(reader, levels, samples);
   std::fflush(stdout);
-  if (!reader.error().empty()) stop(reader.error());
+  endOfStream(reader);
   return 0;
 }
 

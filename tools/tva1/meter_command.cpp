@@ -11,6 +11,7 @@
 
 #include "tools/tva1/channel_meter.h"
 #include "tools/tva1/options.h"
+#include "tools/tva1/read_input.h"
 #include "tools/tva1/stream_reader.h"
 #include "tools/tva1/tva1.h"
 
@@ -18,9 +19,9 @@ namespace tva1 {
 namespace {
 
 const Command meterCommand{
-    "tva1 meter [--tee]",
-    "Shows on standard error, redrawn five times a second, each channel of the stream on standard\n"
-    "input: a bar of its RMS (#) and peak (=) level from -60 to 0 dBFS with the peak hold (|), the\n"
+    "tva1 meter [--tee] [FILE]",
+    "Shows on standard error, redrawn five times a second, each channel of the stream in FILE\n"
+    "(standard input for \"-\" or none): a bar of its RMS (#) and peak (=) level from -60 to 0 dBFS with the peak hold (|), the\n"
     "peak and RMS since the last redraw, the hold of the last two seconds, the count of samples at\n"
     "full scale, and SILENT once it has stayed below -60 dBFS for three seconds. When standard\n"
     "error is not a terminal, only the last reading is printed, at the end.\n"
@@ -107,9 +108,9 @@ class Screen {
 
 int meter(int argc, char** argv) {
   bool tee = false;
-  parseOnlyOptions(argc, argv, meterCommand, meterOptions, [&](std::size_t, const std::string&) { tee = true; });
+  auto operands = parseOptions(argc, argv, meterCommand, meterOptions, [&](std::size_t, const std::string&) { tee = true; });
 
-  StreamReader reader(STDIN_FILENO);
+  StreamReader reader(openInput(streamOperand(operands, meterCommand)));
   if (tee) reader.teeTo(STDOUT_FILENO);
   const bool live = isatty(STDERR_FILENO) != 0;
   Screen screen(live);
@@ -129,7 +130,7 @@ int meter(int argc, char** argv) {
   }
   reader.teeRest();
   screen.draw(meters, samples, reader.error().empty() ? "ended" : "broken off");
-  if (!reader.error().empty()) stop(reader.error());
+  endOfStream(reader);
   return 0;
 }
 

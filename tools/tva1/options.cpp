@@ -25,11 +25,13 @@ std::vector<std::string> parseOptions(int argc, char** argv, const Command& comm
   optind = 1;
   for (;;) {
     int index = -1;
-    // No short options; the leading ':' reports a missing value apart from an unknown option.
-    int got = getopt_long(argc, argv, ":", table.data(), &index);
+    // -h is the one short option, as --help; the leading ':' reports a
+    // missing value apart from an unknown option.
+    int got = getopt_long(argc, argv, ":h", table.data(), &index);
     if (got == -1) break;
     const std::string word = argv[optind - 1];
     if (got == ':') stopWithUsage(command, "option " + word + " needs a value");
+    if (got == 'h') index = help;
     if (got == '?' || index < 0) stopWithUsage(command, "unknown option " + word);
     if (index == help) {
       std::printf("usage: %s\n\n%s", command.usage, command.help);
@@ -41,10 +43,9 @@ std::vector<std::string> parseOptions(int argc, char** argv, const Command& comm
   return std::vector<std::string>(argv + optind, argv + argc);
 }
 
-void parseOnlyOptions(int argc, char** argv, const Command& command, std::span<const Option> options,
-                      const std::function<void(std::size_t, const std::string&)>& take) {
-  auto rest = parseOptions(argc, argv, command, options, take);
-  if (!rest.empty()) stopWithUsage(command, "unexpected argument " + rest[0]);
+std::string streamOperand(const std::vector<std::string>& operands, const Command& command) {
+  if (operands.size() > 1) stopWithUsage(command, "unexpected argument " + operands[1]);
+  return operands.empty() ? "-" : operands[0];
 }
 
 }  // namespace tva1

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/tva1/options.h"
+#include "tools/tva1/read_input.h"
 #include "tools/tva1/stream_reader.h"
 #include "tools/tva1/tva1.h"
 #include "tools/tva1/write_output.h"
@@ -13,8 +14,8 @@ namespace tva1 {
 namespace {
 
 const Command pcmCommand{
-    "tva1 pcm",
-    "Writes the stream on standard input to standard output as interleaved signed 16-bit\n"
+    "tva1 pcm [FILE]",
+    "Writes the stream in FILE (standard input for \"-\" or none) to standard output as interleaved signed 16-bit\n"
     "little-endian samples at 16000 Hz, channels in stream order, e.g.\n"
     "\n"
     "  tva1 pcm < stream.tva1 | aplay -f S16_LE -r 16000 -c 4\n"
@@ -23,8 +24,8 @@ const Command pcmCommand{
 }  // namespace
 
 int pcm(int argc, char** argv) {
-  parseOnlyOptions(argc, argv, pcmCommand, {}, [](std::size_t, const std::string&) {});
-  StreamReader reader(STDIN_FILENO);
+  auto operands = parseOptions(argc, argv, pcmCommand, {}, [](std::size_t, const std::string&) {});
+  StreamReader reader(openInput(streamOperand(operands, pcmCommand)));
   Frame frame;
   std::vector<unsigned char> out;
   while (reader.next(frame)) {
@@ -38,7 +39,7 @@ int pcm(int argc, char** argv) {
       }
     writeOrEnd(STDOUT_FILENO, out.data(), out.size());
   }
-  if (!reader.error().empty()) stop(reader.error());
+  endOfStream(reader);
   return 0;
 }
 

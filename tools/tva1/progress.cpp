@@ -24,9 +24,9 @@ void Progress::update(std::uint64_t done) {
   std::fprintf(stderr, "\r%s: %u%%\x1b[K", what_.c_str(), percent);
 }
 
-std::uint64_t standardInputSize() {
+std::uint64_t inputSize(int fd) {
   struct stat st {};
-  if (fstat(STDIN_FILENO, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
   return static_cast<std::uint64_t>(st.st_size);
 }
 

@@ -25,7 +25,7 @@ class Progress {
   std::chrono::steady_clock::time_point start_, last_;
 };
 
-// The size of standard input when it is a regular file, else 0.
-std::uint64_t standardInputSize();
+// The size of the input when it is a regular file, else 0.
+std::uint64_t inputSize(int fd);
 
 }  // namespace tva1

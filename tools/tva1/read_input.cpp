@@ -1,5 +1,6 @@
 #include "tools/tva1/read_input.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,11 +19,18 @@ std::size_t readFully(int fd, void* into, std::size_t size) {
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
-      stop(std::string("cannot read standard input: ") + std::strerror(errno), ioFailure);
+      stop(std::string("cannot read input: ") + std::strerror(errno), ioFailure);
     }
     got += static_cast<std::size_t>(n);
   }
   return got;
+}
+
+int openInput(const std::string& operand) {
+  if (operand.empty() || operand == "-") return STDIN_FILENO;
+  int fd = ::open(operand.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) stop("cannot read " + operand + ": " + std::strerror(errno), ioFailure);
+  return fd;
 }
 
 }  // namespace tva1

@@ -1,16 +1,31 @@
 #include "tools/tva1/stream_reader.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "capture/frame_output.h"
 #include "tools/tva1/read_input.h"
+#include "tools/tva1/tva1.h"
 #include "tools/tva1/write_output.h"
 
 namespace tva1 {
 
+namespace {
+
+std::string where(std::size_t frames, std::uint64_t offset) {
+  return "frame " + std::to_string(frames + 1) + " at byte " + std::to_string(offset) + ": ";
+}
+
+}  // namespace
+
 bool StreamReader::fail(const std::string& what) {
-  error_ = "frame " + std::to_string(frames_ + 1) + " at byte " + std::to_string(offset_) + ": " + what;
+  error_ = where(frames_, offset_) + what;
+  return false;
+}
+
+bool StreamReader::end(const std::string& what) {
+  cutShort_ = where(frames_, offset_) + what + ", taken as the end of the stream";
   return false;
 }
 
@@ -28,12 +43,13 @@ void StreamReader::teeRest() {
 }
 
 bool StreamReader::next(Frame& frame) {
-  if (!error_.empty()) return false;
+  if (!error_.empty() || !cutShort_.empty()) return false;
   unsigned char header[framing::headerBytes];
   std::size_t got = read(header, sizeof header);
   if (got == 0) return false;
-  if (got < sizeof header) return fail("truncated header (" + std::to_string(got) + " of 9 bytes)");
-  if (std::memcmp(header, "TVA1", 4) != 0) return fail("bad magic, not \"TVA1\"");
+  // A header cut short is the end only while what came reads as the magic.
+  if (std::memcmp(header, "TVA1", std::min<std::size_t>(got, 4)) != 0) return fail("bad magic, not \"TVA1\"");
+  if (got < sizeof header) return end("cut short in the header (" + std::to_string(got) + " of 9 bytes)");
   std::size_t channels = header[4];
   std::uint32_t samples = std::uint32_t(header[5]) | std::uint32_t(header[6]) << 8 |
                           std::uint32_t(header[7]) << 16 | std::uint32_t(header[8]) << 24;
@@ -52,7 +68,7 @@ bool StreamReader::next(Frame& frame) {
     bytes_.resize(had + slice);
     std::size_t arrived = read(bytes_.data() + had, slice);
     if (arrived < slice)
-      return fail("truncated: " + std::to_string(had + arrived) + " of " + std::to_string(want) + " sample bytes");
+      return end("cut short (" + std::to_string(had + arrived) + " of " + std::to_string(want) + " sample bytes)");
   }
 
   frame.channels = channels;
@@ -64,6 +80,14 @@ bool StreamReader::next(Frame& frame) {
   offset_ += framing::headerBytes + want;
   ++frames_;
   return true;
+}
+
+void endOfStream(const StreamReader& reader) {
+  if (!reader.error().empty()) stop(reader.error(), dataError);
+  if (!reader.cutShort().empty()) {
+    std::string line = "tva1: " + reader.cutShort() + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+  }
 }
 
 }  // namespace tva1

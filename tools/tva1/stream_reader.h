@@ -22,14 +22,17 @@ class StreamReader {
   void teeRest();
 
   // The next valid frame; false at the end of the stream or at the first
-  // malformed frame (then error() says what is wrong).
+  // malformed frame (then error() says what is wrong). A last frame that the
+  // input cuts short ends the stream; cutShort() then says where.
   bool next(Frame& frame);
   const std::string& error() const { return error_; }
+  const std::string& cutShort() const { return cutShort_; }
   std::size_t framesRead() const { return frames_; }
   std::uint64_t bytesRead() const { return offset_; }
 
  private:
   bool fail(const std::string& what);
+  bool end(const std::string& what);
   std::size_t read(unsigned char* into, std::size_t size);
 
   int fd_;
@@ -37,8 +40,12 @@ class StreamReader {
   std::size_t frames_ = 0;
   std::uint64_t offset_ = 0;  // of the frame being read
   std::size_t channels_ = 0;  // of the first frame
-  std::string error_;
+  std::string error_, cutShort_;
   std::vector<unsigned char> bytes_;
 };
+
+// Where every reading command ends: a malformed stream stops the tool with
+// exit 65, a cut-short last frame is one line of note on standard error.
+void endOfStream(const StreamReader& reader);
 
 }  // namespace tva1

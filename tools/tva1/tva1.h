@@ -5,14 +5,17 @@
 // more; the man page tva1(1) says it all.
 //
 // A malformed stream is reported as one line on standard error once every
-// valid frame before it has been written or counted.
+// valid frame before it has been written or counted. A last frame cut short
+// is the end of the stream, as a capture stopped mid-write leaves it.
 #include <string>
 
 namespace tva1 {
 
-// Exit codes: 2 for a bad command line or malformed input, 1 when the tool
-// cannot read or write where it must.
+// Exit codes, as sysexits.h has them for data: 2 for a bad command line, 65
+// for input that is not what it should be (not a TVA1 stream, a frame broken
+// in the middle), 1 when the tool cannot read or write where it must.
 constexpr int badInput = 2;
+constexpr int dataError = 65;
 constexpr int ioFailure = 1;
 
 // Prints "tva1: <message>" as one line on standard error and exits.

@@ -1,59 +1,64 @@
-// tva1 wav DIR: one 16 kHz mono WAV per channel of the stream on standard input.
+// tva1 wav DIR [FILE]: one 16 kHz mono file per channel of a stream.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <memory>
+#include <vector>
 
 #include "tools/tva1/options.h"
 #include "tools/tva1/progress.h"
+#include "tools/tva1/read_input.h"
+#include "tools/tva1/sound_writer.h"
 #include "tools/tva1/stream_reader.h"
 #include "tools/tva1/tva1.h"
-#include "tools/tva1/wav_writer.h"
 
 namespace tva1 {
 namespace {
 
 const Command wavCommand{
-    "tva1 wav DIR",
-    "Writes the stream on standard input to DIR/channel-1.wav, DIR/channel-2.wav, ... (16 kHz mono\n"
-    "16-bit); DIR is created if missing. An empty stream writes no file. A stream that breaks off\n"
-    "leaves files holding every valid frame.\n"};
+    "tva1 wav [--flac] DIR [FILE]",
+    "Writes the stream in FILE (standard input for \"-\" or none) to DIR/channel-1.wav,\n"
+    "DIR/channel-2.wav, ... (16 kHz mono 16-bit); DIR is created if missing. An empty stream\n"
+    "writes no file. Each file's header is brought up to date with every frame, so a run that is\n"
+    "stopped (Ctrl-C) or a stream that breaks off leaves files holding every frame written.\n"
+    "\n"
+    "  --flac   FLAC files, DIR/channel-N.flac, instead of WAV\n"};
+
+constexpr Option wavOptions[] = {{"flac", false}};
 
 }  // namespace
 
 int wav(int argc, char** argv) {
-  auto args = parseOptions(argc, argv, wavCommand, {}, [](std::size_t, const std::string&) {});
-  if (args.size() != 1 || args[0].empty()) stopWithUsage(wavCommand, "give one directory");
-  const std::string& dir = args[0];
+  SoundFormat format = SoundFormat::wav;
+  auto operands = parseOptions(argc, argv, wavCommand, wavOptions,
+                               [&](std::size_t, const std::string&) { format = SoundFormat::flac; });
+  if (operands.empty() || operands[0].empty()) stopWithUsage(wavCommand, "give a directory");
+  const std::string dir = operands[0];
+  operands.erase(operands.begin());
+  const int input = openInput(streamOperand(operands, wavCommand));
   if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) stop("cannot create directory " + dir, ioFailure);
 
-  std::vector<std::unique_ptr<WavWriter>> files;
-  auto finishAll = [&] {
-    for (std::size_t c = 0; c < files.size(); ++c)
-      if (!files[c]->finish()) stop("cannot write " + dir + "/channel-" + std::to_string(c + 1) + ".wav", ioFailure);
+  std::vector<std::unique_ptr<SoundWriter>> files;
+  auto path = [&](std::size_t channel) {
+    return dir + "/channel-" + std::to_string(channel + 1) + "." + extension(format);
   };
 
-  StreamReader reader(STDIN_FILENO);
-  Progress progress("wav", standardInputSize());
+  StreamReader reader(input);
+  Progress progress("wav", inputSize(input));
   Frame frame;
   while (reader.next(frame)) {
-    if (files.empty()) {
-      for (std::size_t c = 0; c < frame.channels; ++c) {
-        std::string path = dir + "/channel-" + std::to_string(c + 1) + ".wav";
-        files.push_back(std::make_unique<WavWriter>());
-        if (!files.back()->open(path)) stop("cannot create " + path, ioFailure);
-      }
+    for (std::size_t c = files.size(); c < frame.channels; ++c) {
+      files.push_back(std::make_unique<SoundWriter>());
+      if (!files.back()->open(path(c), format)) stop("cannot create " + path(c) + ": " + files.back()->error(), ioFailure);
     }
     for (std::size_t c = 0; c < frame.channels; ++c)
       if (!files[c]->append(frame.planar.data() + c * frame.samples, frame.samples))
-        stop("cannot write " + dir + "/channel-" + std::to_string(c + 1) + ".wav", ioFailure);
+        stop("cannot write " + path(c) + ": " + files[c]->error(), ioFailure);
     progress.update(reader.bytesRead());
   }
-  // The files keep every valid frame, with correct sizes, even when the
-  // stream breaks off.
-  finishAll();
-  if (!reader.error().empty()) stop(reader.error());
+  for (std::size_t c = 0; c < files.size(); ++c)
+    if (!files[c]->finish()) stop("cannot write " + path(c), ioFailure);
+  endOfStream(reader);
   return 0;
 }
 
