@@ -1,24 +1,77 @@
-# Installs like a Debian tool and packs a .deb whose dependencies come from
-# the binaries. tavirel-audio is started by the application, never typed, so
-# it lives in libexec with the simulated build beside it; tva1 is for people.
+# Installs like a Debian tool and packs three .debs from one cpack run, split
+# as Debian splits a library from its tools: the helper the application ships
+# needs the sound libraries only, tva1 brings libsndfile, and the simulated
+# build comes with its documentation and sample scenarios. tavirel-audio is
+# started by the application, never typed, so it lives in libexec with the
+# simulated build beside it; tva1 is for people.
 include(GNUInstallDirs)
 set(TAVIREL_HELPER_DIR ${CMAKE_INSTALL_LIBEXECDIR}/tavirel)
-install(TARGETS tavirel-audio tavirel-audio-sim RUNTIME DESTINATION ${TAVIREL_HELPER_DIR})
-install(TARGETS tva1 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md" PATTERN "*.png"
-        PATTERN "man" EXCLUDE)
+set(doc_root ${CMAKE_INSTALL_DATADIR}/doc)
+
+install(TARGETS tavirel-audio RUNTIME DESTINATION ${TAVIREL_HELPER_DIR} COMPONENT helper)
+install(FILES README.md docs/protocol.md DESTINATION ${doc_root}/tavirel-audio COMPONENT helper)
+install(DIRECTORY docs/schema DESTINATION ${doc_root}/tavirel-audio COMPONENT helper)
+
+install(TARGETS tva1 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+install(FILES docs/tva1.md docs/meter.png docs/filter-response.png
+        DESTINATION ${doc_root}/tavirel-audio-tools COMPONENT tools)
+
+# The scenarios name their recordings relative to themselves, so the folder
+# goes as it is; docs/simulation.md says where.
+install(TARGETS tavirel-audio-sim RUNTIME DESTINATION ${TAVIREL_HELPER_DIR} COMPONENT sim)
+install(FILES docs/simulation.md DESTINATION ${doc_root}/tavirel-audio-sim COMPONENT sim)
+install(DIRECTORY examples/scenarios DESTINATION ${doc_root}/tavirel-audio-sim/examples COMPONENT sim)
+
+# Every package carries the licence as a machine-readable copyright file and
+# the changelog made from CHANGELOG.md, whose newest entry must be this version.
+file(STRINGS CHANGELOG.md newest REGEX "^## " LIMIT_COUNT 1)
+if(NOT newest MATCHES "^## ${PROJECT_VERSION} ")
+  message(FATAL_ERROR "CHANGELOG.md begins with \"${newest}\", not an entry for ${PROJECT_VERSION}")
+endif()
+set(TAVIREL_MAINTAINER "Tavirel developers <audio@tavirel.app>")
+file(READ LICENSE licence_text)
+string(REGEX REPLACE "^MIT License\n\nCopyright \\(c\\) [^\n]*\n\n" "" licence_text "${licence_text}")
+string(REGEX REPLACE "\n\n" "\n.\n" licence_text "${licence_text}")
+string(REGEX REPLACE "\n([^\n])" "\n \\1" licence_text "${licence_text}")
+configure_file(cmake/copyright.in ${CMAKE_BINARY_DIR}/package/copyright @ONLY)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/package/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -DIN=${CMAKE_SOURCE_DIR}/CHANGELOG.md -DOUT=${CMAKE_BINARY_DIR}/package/changelog
+          -DPACKAGE=${PROJECT_NAME} -DMAINTAINER=${TAVIREL_MAINTAINER} -P ${CMAKE_SOURCE_DIR}/cmake/debian-changelog.cmake
+  COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/package/changelog
+  DEPENDS ${CMAKE_SOURCE_DIR}/CHANGELOG.md ${CMAKE_SOURCE_DIR}/cmake/debian-changelog.cmake VERBATIM)
+add_custom_target(package-changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/package/changelog.gz)
+set(packages helper tavirel-audio tools tavirel-audio-tools sim tavirel-audio-sim)
+while(packages)
+  list(POP_FRONT packages component package)
+  install(FILES ${CMAKE_BINARY_DIR}/package/copyright ${CMAKE_BINARY_DIR}/package/changelog.gz
+          DESTINATION ${doc_root}/${package} COMPONENT ${component})
+  string(TOUPPER ${component} upper)
+  set(CPACK_DEBIAN_${upper}_PACKAGE_NAME ${package})
+endwhile()
 
 set(CPACK_GENERATOR DEB)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL helper tools sim)
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Tavirel developers <audio@tavirel.app>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "mixing-console capture helper for Tavirel live transcription")
-set(CPACK_PACKAGE_DESCRIPTION "The audio process the Tavirel application starts to stream chosen console
-channels as 16 kHz TVA1 frames, and tva1, which meters, plays and converts those streams.")
+set(CPACK_PACKAGE_CONTACT "${TAVIREL_MAINTAINER}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tavirel.app")
+# A description's first line is its synopsis; the rest is at most 80 columns.
+set(CPACK_DEBIAN_HELPER_DESCRIPTION "mixing-console capture helper for Tavirel live transcription
+The audio process the Tavirel application starts as a child process: it lists
+audio inputs and MIDI destinations and streams chosen console channels as
+16 kHz 16-bit TVA1 frames, over PipeWire or ALSA.")
+set(CPACK_DEBIAN_TOOLS_DESCRIPTION "tools for Tavirel TVA1 audio streams
+tva1 encodes audio into the TVA1 frame stream tavirel-audio writes, and meters,
+plays and converts such streams to WAV or FLAC files.")
+set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_SIM_DESCRIPTION "simulated Tavirel capture helper, for testing applications
+tavirel-audio-sim is tavirel-audio over a simulated machine described by a JSON
+scenario: consoles, signals, MIDI destinations and faults, without hardware.")
+set(CPACK_DEBIAN_SIM_PACKAGE_SECTION devel)
 include(CPack)
