@@ -47,17 +47,23 @@ else()
   message(STATUS "codesign not found: tavirel-audio is left unsigned (cross build)")
 endif()
 
-# The tests of the Core Foundation text services, shared with the ICU ones,
-# run wherever GoogleTest is at hand (e.g. Homebrew's).
+# The unit tests that need no simulated machine, the Core Foundation text
+# services among them (their keys are shared with the ICU ones), run wherever
+# GoogleTest is at hand (e.g. Homebrew's).
 if(TAVIREL_TESTS)
   find_package(GTest QUIET)
   if(GTest_FOUND)
     enable_testing()
     include(GoogleTest)
-    add_executable(text_tests ${CMAKE_SOURCE_DIR}/tests/unit/test_unicode_match.cpp
-                   ${CMAKE_SOURCE_DIR}/tests/unit/test_run_options.cpp)
-    target_link_libraries(text_tests PRIVATE tavirel_core tavirel_platform_macos GTest::gtest_main)
-    tavirel_warnings(text_tests)
-    gtest_discover_tests(text_tests)
+    add_executable(unit_tests
+      ${CMAKE_SOURCE_DIR}/tests/unit/test_args.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_biquad.cpp
+      ${CMAKE_SOURCE_DIR}/tests/unit/test_control_line.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_events.cpp
+      ${CMAKE_SOURCE_DIR}/tests/unit/test_frame_output.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_process_end.cpp
+      ${CMAKE_SOURCE_DIR}/tests/unit/test_resampler.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_ring.cpp
+      ${CMAKE_SOURCE_DIR}/tests/unit/test_run_options.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_unicode_match.cpp)
+    target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(unit_tests PRIVATE tavirel_core tavirel_platform_macos GTest::gtest_main)
+    tavirel_warnings(unit_tests)
+    gtest_discover_tests(unit_tests)
   endif()
 endif()
