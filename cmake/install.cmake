@@ -8,17 +8,29 @@ include(GNUInstallDirs)
 set(TAVIREL_HELPER_DIR ${CMAKE_INSTALL_LIBEXECDIR}/tavirel)
 set(doc_root ${CMAKE_INSTALL_DATADIR}/doc)
 
-install(TARGETS tavirel-audio RUNTIME DESTINATION ${TAVIREL_HELPER_DIR} COMPONENT helper)
+# A program, stripped for a package as Debian strips it: without the
+# compiler's .comment, which nothing at run time reads.
+function(tavirel_install_program target destination component)
+  install(TARGETS ${target} RUNTIME DESTINATION ${destination} COMPONENT ${component})
+  if(CMAKE_OBJCOPY)
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/${target}\" COMMAND_ERROR_IS_FATAL ANY)
+endif()" COMPONENT ${component})
+  endif()
+endfunction()
+
+tavirel_install_program(tavirel-audio ${TAVIREL_HELPER_DIR} helper)
 install(FILES README.md docs/protocol.md DESTINATION ${doc_root}/tavirel-audio COMPONENT helper)
 install(DIRECTORY docs/schema DESTINATION ${doc_root}/tavirel-audio COMPONENT helper)
 
-install(TARGETS tva1 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+tavirel_install_program(tva1 ${CMAKE_INSTALL_BINDIR} tools)
 install(FILES docs/tva1.md docs/meter.png docs/filter-response.png
         DESTINATION ${doc_root}/tavirel-audio-tools COMPONENT tools)
 
 # The scenarios name their recordings relative to themselves, so the folder
 # goes as it is; docs/simulation.md says where.
-install(TARGETS tavirel-audio-sim RUNTIME DESTINATION ${TAVIREL_HELPER_DIR} COMPONENT sim)
+tavirel_install_program(tavirel-audio-sim ${TAVIREL_HELPER_DIR} sim)
 install(FILES docs/simulation.md DESTINATION ${doc_root}/tavirel-audio-sim COMPONENT sim)
 install(DIRECTORY examples/scenarios DESTINATION ${doc_root}/tavirel-audio-sim/examples COMPONENT sim)
 

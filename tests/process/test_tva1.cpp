@@ -193,7 +193,7 @@ TEST_F(Tva1, ReadsTheStreamFromAFileOperandOrDash) {
   EXPECT_EQ(tva1({"info", path}).out, piped.out);
   EXPECT_EQ(tva1({"info", "-"}, stream).out, piped.out);
   EXPECT_EQ(tva1({"pcm", path}).out.size(), 2u * 1700);
-  EXPECT_EQ(tva1({"meter", "--tee", path}).out, stream);
+  EXPECT_TRUE(tva1({"meter", "--tee", path}).out == stream);
   ASSERT_EQ(tva1({"wav", (dir_ / "out").string(), path}).exitCode, 0);
   EXPECT_EQ(readFile((dir_ / "out" / "channel-1.wav").string()).size(), 44u + 2 * 1700);
   EXPECT_EQ(tva1({"info", (dir_ / "missing.tva1").string()}).exitCode, 1);
