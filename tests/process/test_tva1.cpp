@@ -208,7 +208,7 @@ TEST_F(Tva1, AnInterruptedWavLeavesFilesThatPlayToTheLastFrame) {
   for (std::size_t i = 0; i < frames; ++i) wav.write(frame(2, constant(2 * 800, static_cast<std::int16_t>(i))));
   const auto last = dir_ / "channel-2.wav";
   const std::uintmax_t full = 44 + 2 * 800 * frames;
-  for (int i = 0; i < 400 && !(std::filesystem::exists(last) && std::filesystem::file_size(last) == full); ++i)
+  for (int i = 0; i < 2000 && !(std::filesystem::exists(last) && std::filesystem::file_size(last) == full); ++i)
     std::this_thread::sleep_for(Milliseconds(10));
   ASSERT_EQ(std::filesystem::file_size(last), full);
   kill(wav.pid(), SIGINT);
