@@ -144,7 +144,11 @@ struct Wake {
 const Wake& wake() {
   static const Wake pipeEnds = [] {
     int ends[2];
-    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return Wake{};
+    if (pipe(ends) != 0) return Wake{};  // macOS has no pipe2
+    for (int end : ends) {
+      fcntl(end, F_SETFD, FD_CLOEXEC);
+      fcntl(end, F_SETFL, O_NONBLOCK);
+    }
     return Wake{ends[0], ends[1]};
   }();
   return pipeEnds;
