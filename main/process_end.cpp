@@ -34,10 +34,11 @@ void end(int code) { endWithLine("", code); }
 
 void endWithLine(std::string_view line, int code) {
   if (!claimEnd()) waitForTheEnd();
-  // One grace for all: the frame being written, the event lines waiting, the last line.
-  auto deadline = std::chrono::steady_clock::now() + writeGrace;
-  waitForWrites(deadline);  // so that nothing follows the last line
-  event_queue::finish(line, deadline);
+  // The frame being written gets the grace; then the event lines waiting and
+  // the last line get as much again, so that a stalled standard output never
+  // costs the parent its last event.
+  waitForWrites(std::chrono::steady_clock::now() + writeGrace);  // so that nothing follows the last line
+  event_queue::finish(line, std::chrono::steady_clock::now() + writeGrace);
   _exit(code);
 }
 

@@ -2,11 +2,11 @@
 // Ending the process from any thread. The first end wins; a thread that tries
 // to end the process after it waits for the end. The process ends with _exit:
 // other threads keep running until then, so no destructor may run under them.
-// A write to standard output that has begun, the event lines still waiting
-// and the ending line share `writeGrace` to complete: a parent that stopped
-// reading must not keep the process alive, so after that it ends anyway, the
-// last frame on standard output may be cut short and the last event lines
-// lost. Nothing is written after the ending line.
+// A write to standard output that has begun is given `writeGrace` to
+// complete, and then the event lines still waiting and the ending line as
+// much again: a parent that stopped reading must not keep the process alive,
+// so after that it ends anyway, the last frame on standard output may be cut
+// short and the last event lines lost. Nothing is written after the ending line.
 #include <string_view>
 
 #include <chrono>
