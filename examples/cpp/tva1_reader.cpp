@@ -84,8 +84,10 @@ int main(int argc, char** argv) {
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
   for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) posix_spawn_file_actions_addclose(&actions, fd);
   pid_t child;
-  if (posix_spawnp(&child, argv[2], &actions, nullptr, argv + 2, environ) != 0) {
-    std::perror(argv[2]);
+  int spawned = posix_spawnp(&child, argv[2], &actions, nullptr, argv + 2, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    std::fprintf(stderr, "%s: %s\n", argv[2], std::strerror(spawned));
     return 1;
   }
   close(in[0]);
