@@ -9,5 +9,10 @@
 // is dropped whole, and reading goes on after its line feed.
 inline constexpr std::size_t maxControlLineBytes = 1024 * 1024;
 
-// Reads lines until "quit" or end of input, then ends the process with 0.
+// Reads lines until "quit" or end of input, then ends the process with 0
+// once the MIDI messages handed over so far have been sent.
 [[noreturn]] void controlChannelReader();
+
+// Asks the reader to end as on "quit": the lines already written to standard
+// input are still handled, then the process ends with 0. Any thread.
+void endControlChannelAsQuit();

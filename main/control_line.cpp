@@ -1,5 +1,7 @@
 #include "main/control_line.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 namespace {
@@ -57,7 +59,15 @@ class CommandReader {
     return true;
   }
 
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error) {
+    numberOverflow = error.id == numberOverflowError;
+    return false;
+  }
+
+  // The parser's error for a number beyond a double's range (1e400): it
+  // stops there, so the line is read again with such numbers stood in for.
+  static constexpr int numberOverflowError = 406;
+  bool numberOverflow = false;
 
  private:
   bool open(bool midiArray) {
@@ -88,14 +98,60 @@ class CommandReader {
   std::vector<std::uint8_t> midi_;
   bool midiValid_ = false;
 };
+
+// The line with every number too large for a double replaced by one that is
+// in range and of the same kind: a whole number by 2^64 of its sign (which
+// clamps as any large integer does), a number with a fraction or an exponent
+// by 0.5 (not a byte). Strings are copied as they are.
+std::string withNumbersInRange(std::string_view line) {
+  std::string result;
+  result.reserve(line.size());
+  bool inString = false;
+  for (std::size_t i = 0; i < line.size();) {
+    char c = line[i];
+    if (inString) {
+      result += c;
+      if (c == '\\' && i + 1 < line.size()) result += line[++i];
+      else if (c == '"') inString = false;
+      ++i;
+      continue;
+    }
+    if (c == '"') inString = true;
+    if (c != '-' && (c < '0' || c > '9')) {
+      result += c;
+      ++i;
+      continue;
+    }
+    auto end = line.find_first_not_of("0123456789+-.eE", i);
+    std::string number(line.substr(i, end == std::string_view::npos ? std::string_view::npos : end - i));
+    i += number.size();
+    if (!std::isinf(std::strtod(number.c_str(), nullptr))) {
+      result += number;
+    } else if (number.find_first_of(".eE") == std::string::npos) {
+      result += number.front() == '-' ? "-18446744073709551616" : "18446744073709551616";
+    } else {
+      result += "0.5";
+    }
+  }
+  return result;
+}
+
+std::optional<ControlCommand> readCommand(std::string_view line, bool& numberOverflow) {
+  CommandReader reader;
+  bool parsed = json::sax_parse(line.begin(), line.end(), &reader, json::input_format_t::json, true, false);
+  numberOverflow = reader.numberOverflow;
+  if (!parsed || !reader.topIsObject) return std::nullopt;
+  return std::move(reader.command);
+}
 }  // namespace
 
 std::optional<ControlCommand> parseControlLine(std::string_view line) {
   // The parser reads a NUL byte as the end of its input; in strict JSON it can
   // stand nowhere, so such a line is invalid whatever precedes it.
   if (line.find('\0') != std::string_view::npos) return std::nullopt;
-  CommandReader reader;
-  bool parsed = json::sax_parse(line.begin(), line.end(), &reader, json::input_format_t::json, true, false);
-  if (!parsed || !reader.topIsObject) return std::nullopt;
-  return std::move(reader.command);
+  bool numberOverflow = false;
+  auto command = readCommand(line, numberOverflow);
+  if (!numberOverflow) return command;
+  // Rare, so read a second time rather than lex every line ourselves.
+  return readCommand(withNumbersInRange(line), numberOverflow);
 }

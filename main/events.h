@@ -25,6 +25,10 @@ void reportMidiError(const std::string& msg);
 // {"event":"error","msg":…}: the last line; the process then ends with `code`.
 [[noreturn]] void fail(const std::string& msg, int code = 2);
 
+// The denial of microphone access, as the platform gives it: "Microphone
+// access denied", code 5.
+[[noreturn]] void failAccessDenied();
+
 // An event as its line, invalid UTF-8 in its strings written as U+FFFD;
 // nothing when it cannot be encoded at all.
 std::optional<std::string> eventLine(const nlohmann::json& event);

@@ -7,8 +7,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "main/standard_streams.h"
-#include "main/write_all.h"
+#include "main/event_queue.h"
 
 namespace process {
 namespace {
@@ -24,24 +23,22 @@ bool claimEnd() { return (state.fetch_or(endingBit) & endingBit) == 0; }
 }
 
 // A write that has begun may block for as long as the reader takes; it gets
-// `writeGrace`, no more.
-void waitForWrites() {
-  auto deadline = std::chrono::steady_clock::now() + writeGrace;
+// until the deadline, no more.
+void waitForWrites(std::chrono::steady_clock::time_point deadline) {
   while ((state.load() & ~endingBit) != 0 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::microseconds(100));
 }
 }  // namespace
 
-void end(int code) {
-  if (!claimEnd()) waitForTheEnd();
-  waitForWrites();
-  _exit(code);
-}
+void end(int code) { endWithLine("", code); }
 
 void endWithLine(std::string_view line, int code) {
   if (!claimEnd()) waitForTheEnd();
-  waitForWrites();  // so that nothing follows the last line
-  writeAll(eventOutput, line.data(), line.size());
+  // The frame being written gets the grace; then the event lines waiting and
+  // the last line get as much again, so that a stalled standard output never
+  // costs the parent its last event.
+  waitForWrites(std::chrono::steady_clock::now() + writeGrace);  // so that nothing follows the last line
+  event_queue::finish(line, std::chrono::steady_clock::now() + writeGrace);
   _exit(code);
 }
 

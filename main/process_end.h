@@ -2,10 +2,11 @@
 // Ending the process from any thread. The first end wins; a thread that tries
 // to end the process after it waits for the end. The process ends with _exit:
 // other threads keep running until then, so no destructor may run under them.
-// A write to standard output or standard error that has begun is given up to
-// `writeGrace` to complete: a parent that stopped reading must not keep the
-// process alive, so after that it ends anyway and the last frame on standard
-// output may be cut short. Nothing is written after the ending line.
+// A write to standard output that has begun is given `writeGrace` to
+// complete, and then the event lines still waiting and the ending line as
+// much again: a parent that stopped reading must not keep the process alive,
+// so after that it ends anyway, the last frame on standard output may be cut
+// short and the last event lines lost. Nothing is written after the ending line.
 #include <string_view>
 
 #include <chrono>
@@ -14,10 +15,11 @@ namespace process {
 
 inline constexpr std::chrono::seconds writeGrace{1};
 
-// Ends the process with `code`.
+// Ends the process with `code`, once the waiting event lines are out.
 [[noreturn]] void end(int code);
 
-// Writes `line` (a complete event line) on standard error, then ends with `code`.
+// Writes `line` (a complete event line, or nothing when empty) on standard
+// error after the waiting ones, then ends with `code`.
 [[noreturn]] void endWithLine(std::string_view line, int code);
 
 // Brackets a write to standard output or standard error. beginOutput is false

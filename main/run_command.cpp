@@ -1,5 +1,8 @@
 // The run command: access, device, channels and rate, then capture until
 // something ends the process.
+#include <signal.h>
+
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
@@ -12,10 +15,13 @@
 #include "main/args.h"
 #include "main/commands.h"
 #include "main/control_channel.h"
+#include "main/event_queue.h"
 #include "main/events.h"
+#include "main/process_end.h"
 #include "main/run_options.h"
 #include "main/run_state.h"
 #include "main/support_log.h"
+#include "main/termination_signals.h"
 #include "main/watchdog.h"
 
 namespace {
@@ -58,7 +64,23 @@ void ensureMicrophoneAccess() {
     default:
       break;
   }
-  fail("Microphone access denied", 5);
+  failAccessDenied();
+}
+
+// Set once the control channel's reader has been started.
+std::atomic<bool> readerStarted{false};
+
+// How long a signalled end may take at most: the reader's own end, after
+// the MIDI messages handed over, normally comes well before.
+constexpr auto signalledEndWithin = std::chrono::seconds(4);
+
+void endOnSignal(int signal) {
+  support::logSignal(signal);
+  // Before the reader runs there is no line to honour yet.
+  if (!readerStarted.load()) process::end(0);
+  endControlChannelAsQuit();
+  std::this_thread::sleep_for(signalledEndWithin);
+  process::end(0);
 }
 
 std::string deviceName(AudioObjectID device) { return stringProp(device, kAudioObjectPropertyName); }
@@ -93,6 +115,12 @@ void negotiateRate(AudioObjectID device) {
 }  // namespace
 
 void runCommand() {
+  // First, while this is the only thread: every thread made from here on
+  // inherits the blocked signals, and the watcher alone takes them.
+  blockTerminationSignals();
+  watchTerminationSignals(endOnSignal);
+  event_queue::start();
+
   auto name = arg("--device");
   if (!name) fail("missing --device", 2);
   ensureMicrophoneAccess();
@@ -110,6 +138,7 @@ void runCommand() {
   cap = new Capture(devChannels, std::move(picks));
   cap->start(*device);
 
+  readerStarted.store(true);
   std::thread(controlChannelReader).detach();
   AudioObjectID watched = *device;
   host::everyInterval(1.0, [watched] { watchdogTick(watched); });

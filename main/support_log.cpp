@@ -1,9 +1,12 @@
 #include "main/support_log.h"
 
+#include <signal.h>
+
 #include "capture/capture.h"
 #include "device/audio_properties.h"
-#include "main/run_options.h"
+#include "main/event_queue.h"
 #include "main/process_end.h"
+#include "main/run_options.h"
 #include "main/version.h"
 #include "platform/host.h"
 
@@ -14,6 +17,7 @@ struct Logged {
   std::uint32_t blockFrames = 0;
   std::uint64_t droppedBlocks = 0;
   std::uint64_t failedRenders = 0;
+  std::uint64_t droppedEvents = 0;
 };
 Logged logged;
 
@@ -70,7 +74,22 @@ void logCaptureHealth(const Capture& capture) {
     record(true, std::to_string(failed - logged.failedRenders) +
                                " device blocks lost to overruns or failed reads (" + std::to_string(failed) +
                                " in all)");
-  logged = {blockFrames, dropped, failed};
+  logged.blockFrames = blockFrames;
+  logged.droppedBlocks = dropped;
+  logged.failedRenders = failed;
+}
+
+void logDroppedEvents() {
+  auto dropped = event_queue::dropped();
+  if (dropped == logged.droppedEvents) return;
+  record(true, "dropped " + std::to_string(dropped - logged.droppedEvents) +
+                   " MIDI event lines: standard error is not being read (" + std::to_string(dropped) + " in all)");
+  logged.droppedEvents = dropped;
+}
+
+void logSignal(int signal) {
+  const char* name = signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : signal == SIGHUP ? "SIGHUP" : "a signal";
+  record(false, std::string("ending on ") + name + ", as on quit");
 }
 
 void logMidiSent(const std::string& dest, std::size_t bytes) {

@@ -1,8 +1,8 @@
 #pragma once
 // What a support case needs to know, in the system's log (see host::supportLog):
 // version, device and format, rate negotiation, audio lost and why, MIDI sends,
-// and how the process ended. Called from the main and processing threads, never
-// from the audio thread: what happens there is counted and logged from here.
+// and how the process ended. Called from the main, processing, MIDI and signal
+// threads, never from the audio thread: what happens there is counted and logged from here.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +29,13 @@ void logCaptureHealth(const Capture& capture);
 
 void logMidiSent(const std::string& dest, std::size_t bytes);
 void logMidiProblem(const std::string& text);
+
+// Main thread, once a tick: MIDI answers dropped because standard error is
+// not being read, logged when the count changes.
+void logDroppedEvents();
+
+// A termination signal that ends the run as "quit" does.
+void logSignal(int signal);
 
 // The reason the process ends with a non-zero code.
 void logEnd(const std::string& msg, int code);

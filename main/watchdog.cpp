@@ -18,6 +18,7 @@ void silenceCheck(Capture& capture) {
 
 void watchdogTick(AudioObjectID device) {
   if (cap != nullptr) support::logCaptureHealth(*cap);
+  support::logDroppedEvents();
   auto devices = allDevices();
   if (std::find(devices.begin(), devices.end(), device) == devices.end()) fail("Audio device disconnected", 3);
   double rate = sampleRate(device);

@@ -1,7 +1,10 @@
 // A small reader for tavirel-audio: starts the program with the arguments
 // given, reads frames from its standard output and events from its standard
 // error, and after `seconds` of audio asks it to quit. Prints one line per
-// event and a summary per channel: samples received and peak level.
+// event ("event {...}"), one per other line on standard error ("text ...",
+// such as the dynamic loader's when a library is missing), a summary per
+// channel (samples received and peak level) and how the program ended
+// ("exit N", or "killed by signal N").
 //
 //   tva1_reader <seconds> tavirel-audio run --device Desk --channels 1,2
 //
@@ -13,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -55,6 +59,13 @@ bool takeFrames(std::string& stream, std::vector<Channel>& channels) {
   }
   return true;
 }
+
+// An event is one JSON object on a line; a real parent would parse it. Any
+// other line (a library's complaint before main, say) is passed on as text.
+void printErrorLine(const std::string& line) {
+  bool event = line.size() >= 2 && line.front() == '{' && line.back() == '}';
+  std::printf("%s %s\n", event ? "event" : "text", line.c_str());
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,8 +84,10 @@ int main(int argc, char** argv) {
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
   for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) posix_spawn_file_actions_addclose(&actions, fd);
   pid_t child;
-  if (posix_spawnp(&child, argv[2], &actions, nullptr, argv + 2, environ) != 0) {
-    std::perror(argv[2]);
+  int spawned = posix_spawnp(&child, argv[2], &actions, nullptr, argv + 2, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    std::fprintf(stderr, "%s: %s\n", argv[2], std::strerror(spawned));
     return 1;
   }
   close(in[0]);
@@ -86,7 +99,10 @@ int main(int argc, char** argv) {
   bool quitSent = false;
   pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
   while (fds[0].fd >= 0 || fds[1].fd >= 0) {
-    if (poll(fds, 2, -1) < 0) continue;
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
     char buffer[65536];
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
@@ -100,11 +116,12 @@ int main(int argc, char** argv) {
     }
     if (!takeFrames(frames, channels)) {
       std::fprintf(stderr, "standard output is not a TVA1 stream\n");
+      kill(child, SIGKILL);
+      waitpid(child, nullptr, 0);
       return 1;
     }
-    // Events are whole lines of JSON; a real parent would parse them.
     for (auto end = events.find('\n'); end != std::string::npos; end = events.find('\n')) {
-      std::printf("event %s\n", events.substr(0, end).c_str());
+      printErrorLine(events.substr(0, end));
       events.erase(0, end + 1);
     }
     if (!quitSent && !channels.empty() && static_cast<double>(channels[0].samples) >= seconds * 16000) {
@@ -113,11 +130,16 @@ int main(int argc, char** argv) {
       quitSent = true;
     }
   }
+  if (!events.empty()) printErrorLine(events);  // a last line cut short
   int status = 0;
-  waitpid(child, &status, 0);
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
   for (std::size_t c = 0; c < channels.size(); ++c)
     std::printf("channel %zu: %llu samples, peak %d\n", c + 1, static_cast<unsigned long long>(channels[c].samples),
                 channels[c].peak);
-  std::printf("exit %d\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+  if (WIFSIGNALED(status))
+    std::printf("killed by signal %d (%s)\n", WTERMSIG(status), strsignal(WTERMSIG(status)));
+  else
+    std::printf("exit %d\n", WEXITSTATUS(status));
   return 0;
 }

@@ -16,22 +16,32 @@ audio = TavirelAudio([program, "run", "--device", device, "--channels", "1,2"])
 
 samples = [[], []]
 events = []
+texts = []
+late = 0.0
 quitting = False
 for kind, item in audio.items():
     if kind == "event":
         events.append(item)
         if item["event"] == "started":
             audio.send_midi([144, 60, 127], "Lights")
-    else:
+    elif kind == "frame":
         for channel, block in zip(samples, item):
             channel.extend(block)
+    elif kind == "text":
+        texts.append(item)
+    elif kind == "late":
+        late = item
     sent = any(e["event"] in ("midi-sent", "midi-error") for e in events)
     if not quitting and sent and len(samples[0]) >= 16000:
         audio.quit()
         quitting = True
 
+code = audio.wait()
 summary = {
-    "exit": audio.wait(),
+    "exit": code,
+    "ending": audio.ending(code),
+    "texts": texts,
+    "late": round(late, 3),
     "events": events,
     "samples": [len(channel) for channel in samples],
     "rms": [round(math.sqrt(sum(s * s for s in channel) / max(len(channel), 1)), 1) for channel in samples],

@@ -16,6 +16,7 @@
 #include <optional>
 #include <thread>
 
+#include "main/events.h"
 #include "platform/api/audio_toolbox.h"
 #include "platform/common/unit_properties.h"
 #include "platform/linux/alsa_capture.h"
@@ -155,6 +156,9 @@ OSStatus openDevice(AudioUnit unit) {
     return static_cast<OSStatus>(openPwCapture(*unit->source, unit->settings.client.mSampleRate, unit->pwStream));
   }
   int err = openAlsaCapture(unit->device->pcm, unit->device->channels, unit->settings.client.mSampleRate, unit->stream);
+  // A device node the user may not open (no seat ACL, not in the audio
+  // group) is what a refused microphone is on macOS, and ends the run alike.
+  if (err == -EACCES || err == -EPERM) failAccessDenied();
   return err == -EBUSY ? kAudioDevicePermissionsError : static_cast<OSStatus>(err);
 }
 }  // namespace

@@ -1,8 +1,9 @@
 // A device another program holds: still listed from what its card says, and
-// a run on it says it is busy.
+// a run on it says it is busy. One the user may not open is denied access.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 
 #include "platform/linux/alsa_card_streams.h"
@@ -63,5 +64,26 @@ TEST(BusyDevice, ARunOnADeviceTakenSinceTheListingSaysItIsBusy) {
   EXPECT_EQ(result.exitCode, 3);
   EXPECT_EQ(result.events(), (std::vector<json>{{{"event", "error"},
                                                  {"msg", "Audio device busy: Taken Desk is in use by another program"}}}));
+}
+
+// A device the catalogue lists but the user may not open (EACCES or EPERM
+// from alsa-lib) is the denial of microphone access, not a missing device.
+TEST(DeniedDevice, ARunOnADeviceTheUserMayNotOpenIsDeniedAccess) {
+  for (int error : {EACCES, EPERM}) {
+    std::string config = "/tmp/tavirel-denied-" + std::to_string(getpid()) + ".conf";
+    std::ofstream(config) << "pcm_type.tavirelrefuses { lib \"" TAVIREL_BUILD_DIR "/tests/libtavirel_test_pcm.so\" }\n"
+                          << "pcm.refusingslave { type plug; slave { pcm { type null } channels 4 rate 48000 } }\n"
+                          << "pcm.locked { type tavirelrefuses; error " << error
+                          << "; hint { show on; description \"Locked Desk|IOIDInput\" } }\n";
+    std::vector<std::pair<std::string, std::string>> env{{"ALSA_CONFIG_PATH", config},
+                                                         {"TAVIREL_AUDIO_BACKEND", "alsa"}};
+    auto listed = runProcess(builtProgram("tavirel-audio"), {"list"}, env);
+    auto result = runProcess(builtProgram("tavirel-audio"), {"run", "--device", "locked", "--channels", "1"}, env);
+    std::remove(config.c_str());
+    EXPECT_EQ(listed.exitCode, 0) << error;
+    EXPECT_NE(listed.out.find("Locked Desk"), std::string::npos) << error;
+    EXPECT_EQ(result.exitCode, 5) << error;
+    EXPECT_EQ(result.events(), (std::vector<json>{{{"event", "error"}, {"msg", "Microphone access denied"}}})) << error;
+  }
 }
 }  // namespace

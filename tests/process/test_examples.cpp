@@ -57,4 +57,21 @@ TEST(Examples, CppReaderCountsFramesAndEvents) {
   EXPECT_EQ(peak2, 0);
   EXPECT_EQ(ended, "exit 0");
 }
+
+// A line on standard error that is not an event (the dynamic loader's, when a
+// library is missing) and a death by signal: the Python reader passes the line
+// on as text, comes to its end and says how the program ended.
+TEST(Examples, PythonReaderPassesOnTextAndReportsADeathBySignal) {
+  const char* script = R"(
+from tavirel_audio import TavirelAudio
+audio = TavirelAudio(["sh", "-c", "echo 'cannot open shared object file' >&2; kill -TERM $$"])
+print([kind + ": " + str(item) for kind, item in audio.items()], audio.ending(audio.wait()))
+)";
+  auto result = runProcess("/usr/bin/python3", {"-c", script},
+                           {{"PYTHONPATH", std::string(TAVIREL_SOURCE_DIR) + "/examples/python"}}, "",
+                           Milliseconds(10000));
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, "['text: cannot open shared object file'] killed by SIGTERM\n");
+}
 }  // namespace

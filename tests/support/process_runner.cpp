@@ -117,6 +117,11 @@ void RunningProcess::stallOutput() {
   outputStalled_ = true;
 }
 
+void RunningProcess::stallErrors() {
+  std::lock_guard guard(lock_);
+  errorsStalled_ = true;
+}
+
 double RunningProcess::elapsedMs() const {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
 }
@@ -125,7 +130,7 @@ void RunningProcess::collect() {
   bool outOpen = true, errOpen = true, torn = false;
   char buffer[65536];
   while (outOpen || errOpen) {
-    bool readOut;
+    bool readOut, readErr;
     {
       std::lock_guard guard(lock_);
       if (!outputOpen_ && outOpen) {
@@ -133,8 +138,9 @@ void RunningProcess::collect() {
         outOpen = false;
       }
       readOut = outOpen && (!outputStalled_ || !errOpen);
+      readErr = errOpen && (!errorsStalled_ || !outOpen);
     }
-    pollfd fds[2] = {{readOut ? output_ : -1, POLLIN, 0}, {errOpen ? errors_ : -1, POLLIN, 0}};
+    pollfd fds[2] = {{readOut ? output_ : -1, POLLIN, 0}, {readErr ? errors_ : -1, POLLIN, 0}};
     if (poll(fds, 2, 50) < 0 && errno != EINTR) break;
     if (readOut && (fds[0].revents & (POLLIN | POLLHUP))) {
       ssize_t n = read(output_, buffer, sizeof buffer);
@@ -148,7 +154,7 @@ void RunningProcess::collect() {
       }
       changed_.notify_all();
     }
-    if (errOpen && (fds[1].revents & (POLLIN | POLLHUP))) {
+    if (readErr && (fds[1].revents & (POLLIN | POLLHUP))) {
       ssize_t n = read(errors_, buffer, sizeof buffer);
       std::lock_guard guard(lock_);
       if (n <= 0) {

@@ -48,6 +48,9 @@ class RunningProcess {
   // Stop reading standard output and keep it open: a parent that stalls. Once
   // standard error ends (the process has gone) the rest is read after all.
   void stallOutput();
+  // Stop reading standard error and keep it open: a parent that never reads
+  // it. Once standard output ends (the process has gone) the rest is read.
+  void stallErrors();
   pid_t pid() const { return pid_; }
 
   // Waits until `ready` holds for what was collected, or the time runs out.
@@ -71,7 +74,7 @@ class RunningProcess {
   std::condition_variable changed_;
   ProcessResult result_;
   std::string partialErr_;
-  bool outputOpen_ = true, outputStalled_ = false, exited_ = false;
+  bool outputOpen_ = true, outputStalled_ = false, errorsStalled_ = false, exited_ = false;
   std::thread collector_;
 };
 

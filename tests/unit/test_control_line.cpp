@@ -30,6 +30,22 @@ TEST(ControlLine, BytesAreClampedHugeNumbersIncluded) {
             (Bytes{255, 0}));
 }
 
+// A number beyond a double's range stops the JSON parser; the line still
+// counts, the number read as what it is: a whole number clamps, a fraction
+// or an exponent is no byte. Strings that look like one stay as they are.
+TEST(ControlLine, NumbersBeyondADoubleStillLeaveTheLineItsMeaning) {
+  auto quit = parsed(R"({"quit": true, "x": 1e400, "dest": "1e400 \" -1e400", "y": [-1.5E+999]})");
+  EXPECT_TRUE(quit.quit);
+  EXPECT_EQ(quit.dest, "1e400 \" -1e400");
+  std::string huge(400, '9');
+  EXPECT_EQ(parsed(R"({"midi": [)" + huge + ", -" + huge + R"(, 7]})").midi, (Bytes{255, 0, 7}));
+  auto fraction = parsed(R"({"midi": [1, 1e400], "dest": "Lights"})");
+  EXPECT_EQ(fraction.midi, std::nullopt);
+  EXPECT_EQ(fraction.dest, "Lights");
+  EXPECT_FALSE(parseControlLine("[1e400]").has_value());
+  EXPECT_FALSE(parseControlLine(R"({"quit": 1e400)").has_value());
+}
+
 TEST(ControlLine, MidiOfAnyOtherFormIsIgnoredButTheLineIsNot) {
   for (auto midi : {R"([144, "60"])", "[1.0]", "[1e2]", "[true]", "[null]", "[[1]]", "[{}]", "144", R"("90")", "{}",
                     "null"}) {
