@@ -1,6 +1,6 @@
 #pragma once
 // One channel of device audio to 16 kHz signed 16-bit samples: two low-pass
-// sections at 7 kHz (below 14 kHz input, just below half the input rate), then
+// sections at 7 kHz (for input at 14 kHz and below, at 0.45 × its rate), then
 // linear interpolation at a fixed step. A sample that is not finite counts as
 // silence, on the passthrough path too, and is counted. Everything is
 // double precision until the final conversion, and every product and sum is

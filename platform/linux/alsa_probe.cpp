@@ -102,8 +102,8 @@ AlsaProbe probeAlsaPcm(const std::string& name, bool hardware) {
   if (minRate == maxRate || continuous) {
     probe.ranges.push_back({double(minRate), double(maxRate)});
   } else {
-    // Some rates only: the table's, and the bounds, which a PCM outside the
-    // table (a plug fixed at 8000 Hz by a telephone interface) always takes.
+    // Some rates only: the table's, and the bounds, which are rates the PCM
+    // takes even when the table has neither (hardware at 8000 and 11025 Hz).
     std::set<unsigned> rates;
     for (unsigned rate : candidateRates) rates.insert(rate);
     rates.insert({minRate, maxRate});
