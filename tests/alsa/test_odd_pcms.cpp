@@ -48,7 +48,7 @@ class OddPcms : public ::testing::Test {
   std::string recordingPath, fifoPath, configPath;
 };
 
-// The stuck PCM costs `list` its time limit (1 s) and no more, and is left
+// The stuck PCM costs `list` its time limit (1 s) and little more, and is left
 // out; the fixed rates outside the table are listed as they are.
 TEST_F(OddPcms, AStuckPcmIsLeftOutAndFixedRatesAreListed) {
   auto began = std::chrono::steady_clock::now();
@@ -56,7 +56,8 @@ TEST_F(OddPcms, AStuckPcmIsLeftOutAndFixedRatesAreListed) {
                            Milliseconds(10000));
   auto took = std::chrono::steady_clock::now() - began;
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_LT(took, std::chrono::milliseconds(2000));
+  // 1 s in a release build; a sanitizer build on a loaded machine needs more.
+  EXPECT_LT(took, std::chrono::milliseconds(3000));
   auto document = json::parse(result.out, nullptr, false);
   ASSERT_TRUE(document.is_object()) << result.out;
   EXPECT_EQ(document["inputs"],
