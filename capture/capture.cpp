@@ -41,7 +41,8 @@ Capture::Capture(std::int64_t channels, std::vector<std::int64_t> picked)
       abl(newBufferList(channels)),
       pending(picks.size()),
       lastCallback(std::chrono::steady_clock::now()),
-      ring(picks.empty() ? 1 : picks.size(), ringFrames, ringBlocks) {}
+      ring(picks.empty() ? 1 : picks.size(), ringFrames, ringBlocks),
+      nonFinite(new std::atomic<std::uint64_t>[picks.size()]()) {}
 
 // `processingThread`, the last member, is destroyed first: the thread stops
 // before anything it uses goes. It never touches `abl`.

@@ -68,6 +68,8 @@ class Capture {
   std::atomic<std::uint64_t> droppedBlocks{0};
   std::atomic<std::uint64_t> failedRenders{0};  // audio thread: device overruns and read errors
   std::atomic<std::uint32_t> lastBlockFrames{0};  // processing thread: for the support log
+  // Processing thread, per pick: non-finite samples the resampler took as silence.
+  std::unique_ptr<std::atomic<std::uint64_t>[]> nonFinite;
   ProcessingThread processingThread;  // last: it stops before the members it uses go
 };
 

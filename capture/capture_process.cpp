@@ -9,5 +9,7 @@ void Capture::process(const float* blocks, std::size_t frames) {
   lastCallback = std::chrono::steady_clock::now();
   lastBlockFrames.store(static_cast<std::uint32_t>(frames), std::memory_order_relaxed);
   processChannels(resamplers, blocks, frames, pending);
+  for (std::size_t i = 0; i < resamplers.size(); ++i)
+    nonFinite[i].store(resamplers[i].nonFinite, std::memory_order_relaxed);
   if (framing::takeFrame(pending, frame)) framing::writeFrame(STDOUT_FILENO, frame);
 }

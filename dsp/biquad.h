@@ -23,6 +23,12 @@ struct BiquadSection {
 
 using Biquad = BiquadSection<double>;
 
+// What a section is fed for a sample: a NaN or an infinity (a driver glitch,
+// a broken plugin) counts as silence. Fed as it is, it would leave the state
+// NaN for good and the channel pinned at full scale; as 0 it is one click.
+inline bool finiteSample(double x) { return std::isfinite(x); }
+inline double sectionInput(double x) { return finiteSample(x) ? x : 0.0; }
+
 // The low-pass at `fc` Hz with quality `q` for a rate of `fs` Hz.
 inline Biquad lowPass(double fc, double q, double fs) {
   double w = (fc * 6.283185307179586) / fs;

@@ -6,9 +6,11 @@
 
 bool validResamplerRate(double rate) { return std::isfinite(rate) && rate >= 1; }
 
+double antiAliasCorner(double rate) { return 7000 < rate * 0.5 ? 7000 : rate * 0.45; }
+
 Resampler::Resampler(double rate)
-    : f1(lowPass(7000, 0.5412, rate)),
-      f2(lowPass(7000, 1.3066, rate)),
+    : f1(lowPass(antiAliasCorner(rate), 0.5412, rate)),
+      f2(lowPass(antiAliasCorner(rate), 1.3066, rate)),
       step(rate / 16000),
       passthrough(std::fabs(rate - 16000) < 1) {
   if (!validResamplerRate(rate)) {
@@ -82,6 +84,7 @@ void runInLockstep(Resampler* rs, const float* blocks, std::size_t frames, std::
   Lane pv[K];
   const float* in[L];
   std::size_t used[L];
+  std::uint64_t nonFinite[L] = {};
   for (std::size_t l = 0; l < L; ++l) {
     setLane(first[l / W], l % W, rs[l].f1);
     setLane(second[l / W], l % W, rs[l].f2);
@@ -104,7 +107,11 @@ void runInLockstep(Resampler* rs, const float* blocks, std::size_t frames, std::
     Lane y[K];
     for (std::size_t k = 0; k < K; ++k) {
       Lane x{};
-      for (std::size_t j = 0; j < W; ++j) setLane(x, j, static_cast<double>(in[k * W + j][i]));
+      for (std::size_t j = 0; j < W; ++j) {
+        double sample = static_cast<double>(in[k * W + j][i]);
+        nonFinite[k * W + j] += !finiteSample(sample);
+        setLane(x, j, sectionInput(sample));
+      }
       y[k] = second[k].run(first[k].run(x));
     }
     while (p <= 1.0) {
@@ -133,6 +140,7 @@ void runInLockstep(Resampler* rs, const float* blocks, std::size_t frames, std::
     takeLane(second[l / W], l % W, rs[l].f2);
     rs[l].prev = lane(pv[l / W], l % W);
     rs[l].pos = p;
+    rs[l].nonFinite += nonFinite[l];
     into[l].resize(used[l] + emitted);
   }
 }
@@ -150,7 +158,13 @@ void Resampler::process(const float* samples, std::int64_t count, std::vector<st
     std::size_t used = into.size();
     into.resize(used + n);
     std::int16_t* out = into.data() + used;
-    for (std::size_t i = 0; i < n; ++i) out[i] = toSample16(static_cast<double>(samples[i]));
+    std::uint64_t bad = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      double sample = static_cast<double>(samples[i]);
+      bad += !finiteSample(sample);
+      out[i] = toSample16(sectionInput(sample));
+    }
+    nonFinite += bad;
     return;
   }
   runInLockstep<double, 1>(this, samples, n, &into);

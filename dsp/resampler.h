@@ -1,6 +1,8 @@
 #pragma once
 // One channel of device audio to 16 kHz signed 16-bit samples: two low-pass
-// sections at 7 kHz, then linear interpolation at a fixed step. Everything is
+// sections at 7 kHz (for input at 14 kHz and below, at 0.45 × its rate), then
+// linear interpolation at a fixed step. A sample that is not finite counts as
+// silence, on the passthrough path too, and is counted. Everything is
 // double precision until the final conversion, and every product and sum is
 // rounded on its own, so the output is the same on every build, and the same
 // however the input is cut into blocks.
@@ -37,7 +39,16 @@ class Resampler {
   double pos = 0;
   double prev = 0;
   bool passthrough;
+  std::uint64_t nonFinite = 0;  // input samples taken as silence since construction
 };
+
+// The corner of the anti-alias sections for an input at `rate` Hz: 7000 Hz,
+// the top of the 16 kHz stream's band, while that lies below half the rate;
+// else 0.45 × rate. A corner at or above half the rate leaves a section no
+// damping (α ≤ 0) and it runs away into the clamp; 0.45 keeps the poles well
+// inside the unit circle while the band the input can carry at all (up to
+// rate / 2) passes within a fraction of a decibel up to 0.4 × rate.
+double antiAliasCorner(double rate);
 
 // Feeds channel i's `frames` samples at blocks + i × frames to resamplers[i],
 // appending to into[i]. The output is exactly what process would give channel

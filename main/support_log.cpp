@@ -18,6 +18,7 @@ struct Logged {
   std::uint64_t droppedBlocks = 0;
   std::uint64_t failedRenders = 0;
   std::uint64_t droppedEvents = 0;
+  std::vector<std::uint64_t> nonFinite;  // per pick
 };
 Logged logged;
 
@@ -74,6 +75,15 @@ void logCaptureHealth(const Capture& capture) {
     record(true, std::to_string(failed - logged.failedRenders) +
                                " device blocks lost to overruns or failed reads (" + std::to_string(failed) +
                                " in all)");
+  logged.nonFinite.resize(capture.picks.size());
+  for (std::size_t i = 0; i < capture.picks.size(); ++i) {
+    auto count = capture.nonFinite[i].load(std::memory_order_relaxed);
+    if (count != logged.nonFinite[i])
+      record(true, "channel " + std::to_string(capture.picks[i] + 1) + ": " +
+                       std::to_string(count - logged.nonFinite[i]) +
+                       " non-finite samples taken as silence (" + std::to_string(count) + " in all)");
+    logged.nonFinite[i] = count;
+  }
   logged.blockFrames = blockFrames;
   logged.droppedBlocks = dropped;
   logged.failedRenders = failed;

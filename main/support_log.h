@@ -24,7 +24,8 @@ void logCaptureStarted(AudioObjectID device, std::int64_t deviceChannels, double
 
 // Main thread, once a tick: the block size the device delivers, blocks
 // dropped because standard output was not read, renders that failed (device
-// overruns and read errors), each logged when it changes.
+// overruns and read errors), non-finite samples per channel, each logged when
+// it changes.
 void logCaptureHealth(const Capture& capture);
 
 void logMidiSent(const std::string& dest, std::size_t bytes);

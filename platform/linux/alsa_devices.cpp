@@ -4,9 +4,12 @@
 // chosen for each.
 #include "platform/linux/alsa_devices.h"
 
+#include <chrono>
 #include <map>
 #include <mutex>
+#include <string>
 
+#include "platform/host.h"
 #include "platform/linux/alsa_card_streams.h"
 #include "platform/linux/alsa_probe.h"
 #include "platform/linux/alsa_scan.h"
@@ -52,14 +55,29 @@ const AlsaPcmEntry* entryFor(Catalogue& c, AudioObjectID id) {
   return nullptr;
 }
 
-// A busy device is asked again each time, since it is free once its holder lets go.
+// Long enough for any PCM that answers at all (a card opens in milliseconds,
+// a plugin chain over a sound server in tens of them), short enough that one
+// that never does costs the listing no more than a second.
+constexpr std::chrono::milliseconds probeLimit{1000};
+
+AlsaProbe probeNow(const AlsaPcmEntry& entry) {
+  AlsaProbe probe = probeAlsaPcmWithin(entry.pcm, entry.hardware, probeLimit);
+  if (!probe.answered)
+    host::supportLog(true, "ALSA: \"" + entry.pcm + "\" did not answer within " +
+                               std::to_string(probeLimit.count()) + " ms: left out of the devices");
+  return probe;
+}
+
+// A busy device is asked again each time, since it is free once its holder
+// lets go. One that did not answer is not asked again while it stays present:
+// its probe may still hang on.
 const AlsaProbe& probeOf(Catalogue& c, const AlsaPcmEntry& entry) {
   auto found = c.probes.find(entry.uid);
   if (found != c.probes.end() && found->second.busy) {
     c.probes.erase(found);
     found = c.probes.end();
   }
-  if (found == c.probes.end()) found = c.probes.emplace(entry.uid, probeAlsaPcm(entry.pcm, entry.hardware)).first;
+  if (found == c.probes.end()) found = c.probes.emplace(entry.uid, probeNow(entry)).first;
   return found->second;
 }
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cmath>
 #include <memory>
+#include <set>
 
 #include "device/candidate_rates.h"
 #include "platform/linux/alsa_quiet.h"
@@ -34,6 +35,18 @@ UInt32 captureChannels(unsigned min, unsigned max, bool hardware) {
 
 bool acceptsRate(snd_pcm_t* pcm, snd_pcm_hw_params_t* params, unsigned rate) {
   return snd_pcm_hw_params_test_rate(pcm, params, rate, 0) == 0;
+}
+
+// The lowest and highest whole rates: ALSA gives a rate bound as a value and
+// a side, so a PCM fixed at R reads as R up to, but not including, R + 1.
+bool wholeRateBounds(snd_pcm_hw_params_t* params, unsigned* min, unsigned* max) {
+  int minSide = 0, maxSide = 0;
+  if (snd_pcm_hw_params_get_rate_min(params, min, &minSide) < 0 ||
+      snd_pcm_hw_params_get_rate_max(params, max, &maxSide) < 0)
+    return false;
+  if (minSide > 0) ++*min;
+  if (maxSide < 0 && *max > 0) --*max;
+  return *min <= *max;
 }
 
 double nearestToPreferred(const std::vector<AudioValueRange>& ranges) {
@@ -82,18 +95,21 @@ AlsaProbe probeAlsaPcm(const std::string& name, bool hardware) {
   if (snd_pcm_hw_params_set_channels(pcm.get(), params.get(), probe.channels) < 0) return probe;
 
   unsigned minRate = 0, maxRate = 0;
-  int dir = 0;
-  if (snd_pcm_hw_params_get_rate_min(params.get(), &minRate, &dir) < 0 ||
-      snd_pcm_hw_params_get_rate_max(params.get(), &maxRate, &dir) < 0)
-    return probe;
+  if (!wholeRateBounds(params.get(), &minRate, &maxRate)) return probe;
   bool continuous = minRate < maxRate;
   for (unsigned rate : offTableRates)
     continuous = continuous && minRate < rate && rate < maxRate && acceptsRate(pcm.get(), params.get(), rate);
   if (minRate == maxRate || continuous) {
     probe.ranges.push_back({double(minRate), double(maxRate)});
   } else {
-    for (unsigned rate : candidateRates)
-      if (acceptsRate(pcm.get(), params.get(), rate)) probe.ranges.push_back({double(rate), double(rate)});
+    // Some rates only: the table's, and the bounds, which are rates the PCM
+    // takes even when the table has neither (hardware at 8000 and 11025 Hz).
+    std::set<unsigned> rates;
+    for (unsigned rate : candidateRates) rates.insert(rate);
+    rates.insert({minRate, maxRate});
+    for (unsigned rate : rates)
+      if (minRate <= rate && rate <= maxRate && acceptsRate(pcm.get(), params.get(), rate))
+        probe.ranges.push_back({double(rate), double(rate)});
   }
   if (probe.ranges.empty()) return probe;
   probe.preferredRate = nearestToPreferred(probe.ranges);

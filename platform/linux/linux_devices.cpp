@@ -1,18 +1,57 @@
 #include "platform/linux/linux_devices.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "platform/host.h"
 #include "platform/linux/alsa_devices.h"
 #include "platform/linux/pw_graph.h"
 
 namespace {
-constexpr int daemonAnswerMs = 500;
+// With no daemon socket there is nothing to wait for: a connection fails at
+// once, and half a second is plenty. With one, the daemon runs or is starting:
+// under load (at login, or a busy machine) its first answer can take a second
+// or more, and giving up then would put the process on ALSA, where the
+// sound server's devices are not, for the rest of its life. Five seconds
+// covers a loaded daemon with room to spare and is still short of what the
+// parent waits for a listing.
+constexpr int noSocketAnswerMs = 500;
+constexpr int socketAnswerMs = 5000;
+
+// Where a PipeWire client looks for the daemon: PIPEWIRE_REMOTE ("pipewire-0"
+// unless set), in PIPEWIRE_RUNTIME_DIR, else XDG_RUNTIME_DIR, unless absolute.
+std::string daemonSocket() {
+  const char* remote = std::getenv("PIPEWIRE_REMOTE");
+  std::string name = remote != nullptr && *remote != '\0' ? remote : "pipewire-0";
+  if (name.front() == '/') return name;
+  for (const char* variable : {"PIPEWIRE_RUNTIME_DIR", "XDG_RUNTIME_DIR"})
+    if (const char* dir = std::getenv(variable); dir != nullptr && *dir != '\0') return std::string(dir) + "/" + name;
+  return "";
+}
+
+bool isSocket(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
 
 bool choosePipeWire() {
   const char* forced = std::getenv("TAVIREL_AUDIO_BACKEND");
-  if (forced != nullptr && std::strcmp(forced, "alsa") == 0) return false;
-  return pwConnect(daemonAnswerMs);
+  if (forced != nullptr && std::strcmp(forced, "alsa") == 0) {
+    host::supportLog(false, "sound system: ALSA, as TAVIREL_AUDIO_BACKEND asks");
+    return false;
+  }
+  std::string socket = daemonSocket();
+  bool present = isSocket(socket);
+  int waitMs = present ? socketAnswerMs : noSocketAnswerMs;
+  if (pwConnect(waitMs)) return true;
+  host::supportLog(present, present ? "sound system: ALSA, since the PipeWire daemon at " + socket +
+                                          " did not answer within " + std::to_string(waitMs) + " ms"
+                                    : "sound system: ALSA, since there is no PipeWire daemon (no socket at " +
+                                          (socket.empty() ? std::string("an unknown path") : socket) + ")");
+  return false;
 }
 
 std::vector<AudioValueRange> rangesOf(const std::vector<double>& rates) {

@@ -1,8 +1,10 @@
 #pragma once
 // The input devices of the sound system this process uses, as the property
 // operations show them. The sound system is decided once, at the first call:
-// PipeWire's audio source nodes when a PipeWire daemon answers within half a
-// second, else ALSA's PCMs (TAVIREL_AUDIO_BACKEND=alsa keeps a process on ALSA).
+// PipeWire's audio source nodes when a PipeWire daemon answers (within 5 s
+// when its socket exists, else half a second), else ALSA's PCMs
+// (TAVIREL_AUDIO_BACKEND=alsa keeps a process on ALSA). The choice and, for
+// ALSA, its reason go to the support log.
 #include <optional>
 #include <string>
 #include <vector>

@@ -292,7 +292,11 @@ bool pwConnect(int timeoutMs) {
 std::vector<PwSource> pwSources(bool fresh) {
   auto& g = graph();
   Locked locked(g);
-  if (fresh && !refresh(g, answerMs)) return {};
+  // A daemon that is slow to answer (stalled, or busy under load) still has
+  // its nodes: only one that went away takes them with it, so a stall is not
+  // a disconnected device. The nodes are as the daemon last told them.
+  if (fresh) refresh(g, answerMs);
+  if (g.lost) return {};
   return sourcesOf(g);
 }
 

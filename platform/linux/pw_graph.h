@@ -30,8 +30,10 @@ struct PwClock {
 // within `timeoutMs`. Only the first call connects.
 bool pwConnect(int timeoutMs);
 
-// Audio source nodes present now, in the order they appeared. Waits for the
-// daemon to have sent everything it knows, so a node just gone is left out.
+// Audio source nodes present now, in the order they appeared. Waits (up to
+// 2 s) for the daemon to have sent everything it knows, so a node just gone is
+// left out; a daemon that does not answer in time gives the nodes it last
+// told, one that went away none.
 std::vector<PwSource> pwSources(bool fresh);
 std::optional<PwSource> pwSource(AudioObjectID id);
 PwClock pwClock();

@@ -1,6 +1,6 @@
 // Core MIDI's contract in the simulation: the scenario's destinations, a
 // listing that may never return, send and client failures, and a record of
-// every packet sent.
+// the latest packets sent.
 #include <chrono>
 #include <thread>
 
@@ -92,7 +92,10 @@ OSStatus MIDISend(MIDIPortRef port, MIDIEndpointRef dest, const MIDIPacketList* 
   if (world.midi.sendStatus != 0) return world.midi.sendStatus;
   if (OSStatus status = midi_packets::checkList(pktlist); status != noErr) return status;
   const MIDIPacket* packet = &pktlist->packet[0];
-  for (UInt32 i = 0; i < pktlist->numPackets; ++i, packet = midi_packets::next(packet))
+  for (UInt32 i = 0; i < pktlist->numPackets; ++i, packet = midi_packets::next(packet)) {
+    // A long run sends for hours: the record keeps the latest, not all.
+    if (world.sent.size() >= sim::maxSentRecorded) world.sent.erase(world.sent.begin());
     world.sent.push_back({*index, std::vector<Byte>(packet->data, packet->data + packet->length)});
+  }
   return 0;
 }

@@ -275,6 +275,33 @@ void readRecordings(World& world, std::string_view scenarioFile) {
   }
 }
 
+// What no real system has, though each value reads on its own: an id that
+// names no device (0 is no object, 1 the system object), two devices with one
+// id, more frames a block than an output unit hands over (Capture::maxFrames
+// on every platform), and a rate change at the start, which is a device's
+// `rate`, not a change the watchdog could see.
+constexpr std::uint32_t largestBlock = 8192;
+
+void checkDevices(const World& world) {
+  for (std::size_t d = 0; d < world.devices.size(); ++d) {
+    const Device& device = world.devices[d];
+    std::string at = elementOf("devices", d);
+    if (device.id == kAudioObjectUnknown || device.id == kAudioObjectSystemObject)
+      throw Refusal{at + ".id", "must be a whole number from 2 to 4294967295 (0 names no object, 1 is the "
+                                "system object), not " + std::to_string(device.id)};
+    for (std::size_t e = 0; e < d; ++e)
+      if (world.devices[e].id == device.id)
+        throw Refusal{at + ".id", "must differ from every other device's, not " + std::to_string(device.id) +
+                                      " (the id of " + elementOf("devices", e) + ")"};
+    if (device.blockFrames > largestBlock)
+      throw Refusal{at + ".blockFrames", "must be a whole number from 0 to " + std::to_string(largestBlock) +
+                                             ", not " + std::to_string(device.blockFrames)};
+    if (device.rateChangeAtMs && !(*device.rateChangeAtMs > 0))
+      throw Refusal{at + ".rateChangeAtMs", "must be a number above 0 or null (the rate from the start is "
+                                            "\"rate\"), not " + json(*device.rateChangeAtMs).dump()};
+  }
+}
+
 std::string problemPrefix(std::string_view fileName) { return "Scenario file " + std::string(fileName) + ": "; }
 }  // namespace
 
@@ -292,6 +319,7 @@ ScenarioReading readScenario(std::string_view text, std::string_view fileName) {
   World world;
   try {
     read(scenario, world, "");
+    checkDevices(world);
     readRecordings(world, fileName);
   } catch (const Refusal& refusal) {
     return {std::nullopt, prefix + refusal.at + " " + refusal.what};

@@ -107,6 +107,9 @@ struct Midi {
   OSStatus clientStatus = 0;  // non-zero: MIDIClientCreate fails with it
 };
 
+// The record of sent MIDI keeps this many of the latest messages.
+inline constexpr std::size_t maxSentRecorded = 1024;
+
 struct World {
   std::vector<Device> devices;
   bool deviceListFails = false;
@@ -117,7 +120,7 @@ struct World {
   double speed = 1;
 
   // Filled in by the simulation as the program runs.
-  std::vector<SentMessage> sent;
+  std::vector<SentMessage> sent;  // the latest maxSentRecorded, oldest first
   int clientsCreated = 0;
   int portsCreated = 0;
   std::string clientName, portName;  // as last created

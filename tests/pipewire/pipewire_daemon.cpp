@@ -67,6 +67,10 @@ PrivateDaemon::PrivateDaemon() {
   }
 }
 
+void PrivateDaemon::stall(bool stopped) const {
+  if (group_ > 0) kill(-group_, stopped ? SIGSTOP : SIGCONT);
+}
+
 PrivateDaemon::~PrivateDaemon() {
   if (group_ > 0) {
     kill(-group_, SIGTERM);

@@ -29,6 +29,9 @@ class PrivateDaemon {
   // Whether the daemon and its session manager answered within a few
   // seconds of starting.
   bool answering() const { return answering_; }
+  // Stops the daemon and its session manager (SIGSTOP), as a machine under
+  // load would, or lets them go on (SIGCONT).
+  void stall(bool stopped) const;
   // What a program needs in its environment to reach this daemon.
   const Environment& environment() const { return environment_; }
 

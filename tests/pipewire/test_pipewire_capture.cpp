@@ -256,6 +256,35 @@ TEST_F(PipeWireCapture, ANodeThatGoesAwayEndsTheRunAsDisconnected) {
   EXPECT_EQ(lastMessage(result), "Audio device disconnected");
 }
 
+// A daemon slow to answer at start is waited for, not swapped for ALSA; one
+// that stalls mid-run with its node still there is no disconnected device: it
+// is silence, which the silence check may report.
+TEST_F(PipeWireCapture, AStalledDaemonIsWaitedForAndDisconnectsNothing) {
+  auto node = console("tv-stall");
+  daemon->stall(true);
+  std::thread resume([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    daemon->stall(false);
+  });
+  auto entry = listed("tv-stall");
+  resume.join();
+  EXPECT_FALSE(entry.is_null()) << "a daemon that answers after 1.5 s was not waited for";
+
+  auto capture = run({"run", "--device", "tv-stall", "--channels", "1"});
+  ASSERT_TRUE(capture->waitFor(started, Milliseconds(5000)));
+  // Longer than a device-list read waits (2 s).
+  daemon->stall(true);
+  std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+  daemon->stall(false);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  capture->closeInput();
+  auto result = capture->wait(Milliseconds(5000));
+  if (result.exitCode != 0) {
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(lastMessage(result), "No audio from device for 3 s");
+  }
+}
+
 TEST_F(PipeWireCapture, AGraphRateChangeEndsTheRun) {
   auto node = console("tv-clock");
   auto capture = run({"run", "--device", "tv-clock", "--channels", "1"});

@@ -3,6 +3,9 @@
 // looped; a recording the simulation cannot play refuses the scenario.
 #include <gtest/gtest.h>
 
+#include <sndfile.h>
+
+#include <cmath>
 #include <cstring>
 
 #include "platform/sim/sim_recording.h"
@@ -62,6 +65,76 @@ TEST(SimRecording, TheStreamIsTheEncodedFileOnceAndLooped) {
     expected[c].resize(common);
     EXPECT_EQ(streamed[c], expected[c]) << "channel " << c + 1;
   }
+}
+
+// Below 14 kHz the anti-alias corner must move under half the rate: a 300 Hz
+// tone at -6 dBFS comes out at its level and frequency at every such rate. A
+// NaN, +∞ and −∞ in a recording are each one click of silence, counted in
+// the support log: the stream is exactly the encoding of the recording with
+// those samples at 0.
+TEST(SimRecording, LowRatesAndNonFiniteSamplesStreamTheSource) {
+  const double tau = 6.283185307179586;
+  std::vector<float> take(12000);
+  for (std::size_t i = 0; i < take.size(); ++i) take[i] = static_cast<float>(0.5 * std::sin(tau * 300 * double(i) / 8000));
+  take[2000] = NAN, take[4000] = INFINITY, take[6000] = -INFINITY;
+  std::string wav = "/tmp/tavirel-nonfinite-" + std::to_string(getpid()) + ".wav";
+  SF_INFO info{};
+  info.samplerate = 8000, info.channels = 1, info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  SNDFILE* file = sf_open(wav.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(sf_writef_float(file, take.data(), static_cast<sf_count_t>(take.size())), sf_count_t(take.size()));
+  sf_close(file);
+
+  auto zeroed = take;
+  for (auto& v : zeroed) v = std::isfinite(v) ? v : 0.0f;
+  std::string raw(reinterpret_cast<const char*>(zeroed.data()), zeroed.size() * sizeof(float));
+  auto encoded = runProcess(builtProgram("tva1"), {"encode", "--rate", "8000", "--channels", "1"}, {}, raw);
+  auto expected = channelsOf(encoded.out);
+  ASSERT_EQ(expected.size(), 1u);
+
+  struct Capture {
+    double rate;
+    std::unique_ptr<SupportLogFile> log;
+    std::unique_ptr<ScenarioFile> scenario;
+    std::unique_ptr<RunningProcess> run;
+  };
+  std::vector<Capture> captures;
+  for (double rate : {8000.0, 11025.0, 12000.0, 14000.0}) {
+    auto device = desk(2, rate);
+    device["signals"] = {{{"kind", "sine"}, {"frequency", 300}, {"amplitude", 0.5}},
+                         rate == 8000 ? json{{"kind", "recording"}, {"file", wav}} : json{{"kind", "silence"}}};
+    Capture c{rate, std::make_unique<SupportLogFile>(), std::make_unique<ScenarioFile>(world(device)), nullptr};
+    auto env = c.scenario->env();
+    env.push_back(c.log->env());
+    c.run = std::make_unique<RunningProcess>(builtProgram("tavirel-audio-sim"),
+                                             runArgs({"--device", "Desk", "--channels", "1,2"}), env);
+    captures.push_back(std::move(c));
+  }
+  for (auto& c : captures) {
+    // Two seconds: past the recording, and past a watchdog tick after it.
+    ASSERT_TRUE(c.run->waitFor([](const ProcessResult& r) { return r.out.size() > 2 * 2 * 16000 * 2; },
+                               Milliseconds(20000)));
+    c.run->closeInput();
+    auto streamed = channelsOf(c.run->wait(Milliseconds(10000)).out);
+    ASSERT_EQ(streamed.size(), 2u);
+    double power = 0, inPhase = 0, quadrature = 0;
+    for (std::size_t k = 8000; k < 24000; ++k) {
+      double v = streamed[0][k] / 32767.0, t = tau * 300 * double(k) / 16000;
+      power += v * v, inPhase += v * std::sin(t), quadrature += v * std::cos(t);
+    }
+    double level = 20 * std::log10(std::sqrt(power / 16000) / (0.5 / std::sqrt(2.0)));
+    double tone = 2 * std::hypot(inPhase, quadrature) / 16000;  // the 300 Hz part's amplitude
+    EXPECT_NEAR(level, 0.0, 0.5) << c.rate;
+    EXPECT_NEAR(tone, 0.5, 0.03) << c.rate;
+    if (c.rate != 8000) continue;
+    ASSERT_GE(streamed[1].size(), expected[0].size());
+    streamed[1].resize(expected[0].size());
+    EXPECT_EQ(streamed[1], expected[0]);
+    EXPECT_NE(c.log->text().find("channel 2: "), std::string::npos) << c.log->text();
+    EXPECT_NE(c.log->text().find(" non-finite samples taken as silence (3 in all)"), std::string::npos)
+        << c.log->text();
+  }
+  std::remove(wav.c_str());
 }
 
 TEST(SimRecording, ARecordingThatCannotBePlayedRefusesTheScenario) {

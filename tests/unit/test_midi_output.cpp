@@ -76,6 +76,14 @@ TEST_F(MidiOutput, SentEventCarriesTheListedNameAndTheBytes) {
   EXPECT_EQ(record[0].destination, 1u);
   EXPECT_EQ(record[0].bytes, (std::vector<Byte>{144, 60, 127}));
   EXPECT_EQ(record[1].destination, 2u);
+  // A long run keeps a bounded record: the latest messages, oldest first.
+  eventsOf([] {
+    for (int i = 0; i < 1100; ++i) sendMidi({176, 7, static_cast<std::uint8_t>(i % 128)}, "fx");
+  });
+  record = sent();
+  ASSERT_EQ(record.size(), sim::maxSentRecorded);
+  EXPECT_EQ(record.front().bytes, (std::vector<Byte>{176, 7, (1100 - 1024) % 128}));
+  EXPECT_EQ(record.back().bytes, (std::vector<Byte>{176, 7, 1099 % 128}));
 }
 
 TEST_F(MidiOutput, UnknownDestinationIsReportedWithTheRequestUnchanged) {

@@ -63,7 +63,7 @@ TEST(SimScenario, EveryKeyReadsBackAsWritten) {
 }
 
 TEST(SimScenario, NullIsAbsenceAndMissingKeysKeepTheirDefaults) {
-  auto reading = sim::readScenario(R"({"devices": [{"name": null, "unitRate": null}]})", "s.json");
+  auto reading = sim::readScenario(R"({"devices": [{"id": 40, "name": null, "unitRate": null}]})", "s.json");
   ASSERT_TRUE(reading.world) << reading.problem;
   const sim::Device& device = reading.world->devices.at(0);
   EXPECT_EQ(device.name, std::nullopt);
@@ -103,6 +103,17 @@ TEST(SimScenario, RefusalsNameTheFileAndTheKey) {
       {R"({"devices": [{"signals": [{"kind": "sine\n"}]}]})",
        R"(devices[0].signals[0].kind must be one of sine, constant, silence, noise, recording, not "sine\n")"},
       {R"({"devices": [{"rate": 4e8000}]})", "not valid JSON (a number too large for a double)"},
+      // Values that read but that no real system has.
+      {R"({"devices": [{"name": "Desk"}]})",
+       "devices[0].id must be a whole number from 2 to 4294967295 (0 names no object, 1 is the system object), not 0"},
+      {R"({"devices": [{"id": 40}, {"id": 1}]})",
+       "devices[1].id must be a whole number from 2 to 4294967295 (0 names no object, 1 is the system object), not 1"},
+      {R"({"devices": [{"id": 40}, {"id": 41}, {"id": 40}]})",
+       "devices[2].id must differ from every other device's, not 40 (the id of devices[0])"},
+      {R"({"devices": [{"id": 40, "blockFrames": 8193}]})",
+       "devices[0].blockFrames must be a whole number from 0 to 8192, not 8193"},
+      {R"({"devices": [{"id": 40, "rateChangeAtMs": 0, "rateChangeTo": 44100}]})",
+       R"(devices[0].rateChangeAtMs must be a number above 0 or null (the rate from the start is "rate"), not 0.0)"},
   };
   for (auto& [text, problem] : cases) {
     auto reading = sim::readScenario(text, "/tmp/s.json");
