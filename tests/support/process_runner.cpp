@@ -117,6 +117,11 @@ void RunningProcess::stallOutput() {
   outputStalled_ = true;
 }
 
+void RunningProcess::resumeOutput() {
+  std::lock_guard guard(lock_);
+  outputStalled_ = false;
+}
+
 double RunningProcess::elapsedMs() const {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
 }

@@ -48,6 +48,7 @@ class RunningProcess {
   // Stop reading standard output and keep it open: a parent that stalls. Once
   // standard error ends (the process has gone) the rest is read after all.
   void stallOutput();
+  void resumeOutput();  // read standard output again after a stall
   pid_t pid() const { return pid_; }
 
   // Waits until `ready` holds for what was collected, or the time runs out.
