@@ -3,7 +3,6 @@
 #include <pthread.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "capture/frame_output.h"
 #include "capture/gap_log.h"
@@ -115,9 +114,7 @@ void FrameQueue::writeSilence(std::uint8_t channels, std::uint64_t samples) {
     if (samples - n > 0 && samples - n < framing::minSamples) n = samples - framing::minSamples;
     std::size_t size = framing::headerBytes + 2 * static_cast<std::size_t>(n) * channels;
     silence_.assign(size, 0);
-    std::memcpy(silence_.data(), "TVA1", 4);
-    silence_[4] = channels;
-    for (int i = 0; i < 4; ++i) silence_[5 + i] = static_cast<std::uint8_t>(n >> (8 * i));
+    framing::putHeader(silence_.data(), channels, static_cast<std::uint32_t>(n));
     framing::writeFrame(fd_, silence_);
     samples -= n;
   }
