@@ -129,6 +129,9 @@ class PausedReader : public ::testing::TestWithParam<double> {};
 
 TEST_P(PausedReader, LosesNothingWithinTheBound) {
   double rate = GetParam();
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  if (rate > 48000) GTEST_SKIP() << "192 kHz does not keep real time in the unoptimised builds";
+#endif
   auto paused = pauseReader(desk(pausedPicks, rate), pausedPicks, pausedPicks, Milliseconds(10000), 3);
   expectLengthKeepsTime(paused);
   ASSERT_EQ(paused.reference.size(), 3u);
