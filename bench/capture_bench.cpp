@@ -87,7 +87,7 @@ void HandOver(benchmark::State& state) {
   fillWithNoise(capture);
   for (auto _ : state) {
     capture.handOver(blockFrames);
-    BlockRing::Block taken{nullptr, 0};
+    BlockRing::Block taken{nullptr, 0, 0};
     capture.ring.front(taken);
     benchmark::DoNotOptimize(taken.data);
     capture.ring.release();

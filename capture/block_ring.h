@@ -7,7 +7,9 @@
 // that does not fit before the end of the sample area starts again at its
 // beginning; the skipped tail counts as used until the block is released.
 // When either the samples or the block descriptors are exhausted, `reserve`
-// gives null and the producer drops the block.
+// gives null and the producer drops the block. Every block carries the device
+// sample time of its first frame, so a dropped block shows to the consumer as
+// a jump in time, not as audio closing up over a hole.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +20,7 @@ class BlockRing {
   struct Block {
     const float* data;
     std::size_t frames;
+    std::int64_t sampleTime = 0;
   };
 
   // Room for `capacityFrames` frames of `channels` channels and `capacityBlocks` blocks.
@@ -48,9 +51,9 @@ class BlockRing {
     return samples_.get() + start % sampleCapacity_;
   }
 
-  void commit() {
+  void commit(std::int64_t sampleTime = 0) {
     std::uint64_t blocks = blockWrite_.load(std::memory_order_relaxed);
-    slots_[blocks % blockCapacity_] = {reservedStart_, reservedFrames_};
+    slots_[blocks % blockCapacity_] = {reservedStart_, reservedFrames_, sampleTime};
     sampleWrite_ = reservedStart_ + reservedFrames_ * channels_;
     blockWrite_.store(blocks + 1, std::memory_order_release);
   }
@@ -60,7 +63,7 @@ class BlockRing {
     std::uint64_t blocks = blockRead_.load(std::memory_order_relaxed);
     if (blocks == blockWrite_.load(std::memory_order_acquire)) return false;
     const Slot& slot = slots_[blocks % blockCapacity_];
-    block = {samples_.get() + slot.start % sampleCapacity_, slot.frames};
+    block = {samples_.get() + slot.start % sampleCapacity_, slot.frames, slot.sampleTime};
     return true;
   }
 
@@ -83,6 +86,7 @@ class BlockRing {
   struct Slot {
     std::uint64_t start;  // position in samples since the beginning, never wrapped
     std::size_t frames;
+    std::int64_t sampleTime;
   };
 
   const std::size_t channels_, sampleCapacity_, blockCapacity_;

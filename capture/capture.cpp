@@ -1,5 +1,7 @@
 #include "capture/capture.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -42,6 +44,7 @@ Capture::Capture(std::int64_t channels, std::vector<std::int64_t> picked)
       pending(picks.size()),
       lastCallback(std::chrono::steady_clock::now()),
       ring(picks.empty() ? 1 : picks.size(), ringFrames, ringBlocks),
+      output(STDOUT_FILENO),
       nonFinite(new std::atomic<std::uint64_t>[picks.size()]()) {}
 
 // `processingThread`, the last member, is destroyed first: the thread stops
@@ -96,6 +99,7 @@ void Capture::start(AudioObjectID device) {
   built.reserve(picks.size());
   for (std::size_t i = 0; i < picks.size(); ++i) built.emplace_back(rate);
   resamplers = std::move(built);
+  output.startWriter();
   processingThread.start(*this);
 
   AURenderCallbackStruct callback{captureInputCallback, this};

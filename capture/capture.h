@@ -5,8 +5,14 @@
 //
 // Hand-off memory is fixed: `ringFrames` frames per pick and `ringBlocks`
 // blocks. While the processing thread keeps up nothing is lost; when it
-// cannot (standard output blocks because the parent stopped reading), new
-// blocks are dropped and counted in `droppedBlocks`.
+// cannot, new blocks are dropped and counted in `droppedBlocks`. Finished
+// frames wait in `output` for a parent that is slow to read.
+//
+// The stream keeps device time: every block carries the sample time of its
+// first frame, and whatever did not arrive (blocks dropped here, input the
+// device lost, frames the output queue had no room for) becomes silence of
+// the same length, so sample n of every channel stands for n / 16 000 s after
+// "started".
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -14,6 +20,8 @@
 #include <vector>
 
 #include "capture/block_ring.h"
+#include "capture/frame_queue.h"
+#include "capture/gap_log.h"
 #include "capture/processing_thread.h"
 #include "dsp/resampler.h"
 #include "platform/platform.h"
@@ -39,14 +47,21 @@ class Capture {
   // No lock, no allocation, no system call besides the render itself and
   // the post that wakes the processing thread.
   OSStatus render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp, UInt32 bus, UInt32 frames);
-  // Audio thread, once `storage` holds a rendered block of `frames` frames:
-  // copies the picked channels into the ring and wakes the processing
-  // thread, or counts the block dropped.
-  void handOver(std::size_t frames);
+  // Audio thread, once `storage` holds a rendered block of `frames` frames
+  // whose first frame is at device sample time `sampleTime`: copies the
+  // picked channels into the ring and wakes the processing thread, or counts
+  // the block dropped.
+  void handOver(std::size_t frames, std::int64_t sampleTime);
+  void handOver(std::size_t frames) { handOver(frames, nextSampleTime); }
 
   // Processing thread: one block of the picked channels, pick i's `frames`
-  // samples at blocks + i × frames.
+  // samples at blocks + i × frames. Without a sample time the block follows
+  // the one before.
   void process(const float* blocks, std::size_t frames);
+  void process(const float* blocks, std::size_t frames, std::int64_t sampleTime);
+  // Processing thread: `frames` device frames of silence in place of input
+  // that never arrived, through the resamplers as if it had.
+  void fillSilence(std::int64_t frames);
 
   // Any thread: runs `check` on the processing thread once every block
   // handed over before this call has been processed.
@@ -64,7 +79,22 @@ class Capture {
   std::vector<std::uint8_t> frame;
   std::chrono::steady_clock::time_point lastCallback;
 
+  // Processing thread only: where the stream stands in device time.
+  struct Timeline {
+    bool begun = false;
+    std::int64_t origin = 0;  // sample time of the first block
+    std::int64_t next = 0;    // sample time the next block should start at
+    std::uint64_t droppedSeen = 0;
+  };
+  Timeline timeline;
+  std::vector<float> zeros;  // processing thread: silence fed through the resamplers
+
+  // Audio thread only: where the next block starts when the platform gives no sample time.
+  std::int64_t nextSampleTime = 0;
+
   BlockRing ring;
+  FrameQueue output;
+  GapLog gaps;
   std::atomic<std::uint64_t> droppedBlocks{0};
   std::atomic<std::uint64_t> failedRenders{0};  // audio thread: device overruns and read errors
   std::atomic<std::uint32_t> lastBlockFrames{0};  // processing thread: for the support log

@@ -1,15 +1,111 @@
-#include <unistd.h>
+#include <algorithm>
 
 #include "capture/capture.h"
 #include "capture/frame_output.h"
 
+namespace {
+// Silence goes through the resamplers a block at a time for this long, so
+// that their filters ring out exactly as after real silence; by then they
+// have settled to nothing, and the rest of a long gap is counted, not computed.
+constexpr std::int64_t settleFrames = 2 * Capture::maxFrames;
+// A jump further ahead than this is no loss but a device clock that started
+// over: no device is gone that long while the watchdog runs.
+constexpr double longestGapSeconds = 3600;
+
+// The device rate, from the resamplers (every pick has one, all alike).
+double deviceRate(const std::vector<Resampler>& resamplers) {
+  return resamplers.empty() ? 16000 : resamplers[0].step * 16000;
+}
+
+// What `frames` frames of silence make at the resampler's position, counted
+// exactly as the resampler's own loop would, and the position moved on.
+std::size_t outputsOver(Resampler& resampler, std::int64_t frames) {
+  if (resampler.passthrough) return static_cast<std::size_t>(frames);
+  double p = resampler.pos;
+  const double st = resampler.step;
+  std::size_t emitted = 0;
+  for (std::int64_t i = 0; i < frames; ++i) {
+    while (p <= 1.0) {
+      ++emitted;
+      p = st + p;
+    }
+    p = p - 1.0;
+  }
+  resampler.pos = p;
+  return emitted;
+}
+}  // namespace
+
 void Capture::process(const float* blocks, std::size_t frames) {
+  process(blocks, frames, timeline.begun ? timeline.next : 0);
+}
+
+void Capture::process(const float* blocks, std::size_t frames, std::int64_t sampleTime) {
   // A block without frames is no sign of audio: the silence check must still see it as silence.
   if (frames == 0) return;
   lastCallback = std::chrono::steady_clock::now();
   lastBlockFrames.store(static_cast<std::uint32_t>(frames), std::memory_order_relaxed);
-  processChannels(resamplers, blocks, frames, pending);
+
+  auto n = static_cast<std::int64_t>(frames);
+  std::size_t skip = 0;
+  if (!timeline.begun) {
+    timeline.begun = true;
+    timeline.origin = sampleTime;
+  } else if (std::int64_t gap = sampleTime - timeline.next; gap != 0) {
+    double rate = deviceRate(resamplers);
+    auto dropped = droppedBlocks.load(std::memory_order_relaxed);
+    bool ringFull = dropped != timeline.droppedSeen;
+    timeline.droppedSeen = dropped;
+    if (gap > 0 && static_cast<double>(gap) <= longestGapSeconds * rate) {
+      gaps.note(ringFull ? Gap::Cause::ringFull : Gap::Cause::device,
+                static_cast<double>(timeline.next - timeline.origin) / rate, static_cast<double>(gap) / rate);
+      fillSilence(gap);
+    } else if (gap < 0 && sampleTime + n > timeline.next) {
+      // Overlaps what the stream already has: only the new part goes on.
+      skip = static_cast<std::size_t>(-gap);
+    } else {
+      // The device's clock started over: the stream goes on from here.
+      timeline.origin += sampleTime - timeline.next;
+    }
+  }
+  timeline.next = sampleTime + n;
+
+  if (skip == 0) {
+    processChannels(resamplers, blocks, frames, pending);
+  } else {
+    for (std::size_t i = 0; i < resamplers.size() && i < pending.size(); ++i)
+      resamplers[i].process(blocks + i * frames + skip, n - static_cast<std::int64_t>(skip), pending[i]);
+  }
   for (std::size_t i = 0; i < resamplers.size(); ++i)
     nonFinite[i].store(resamplers[i].nonFinite, std::memory_order_relaxed);
-  if (framing::takeFrame(pending, frame)) framing::writeFrame(STDOUT_FILENO, frame);
+  if (framing::takeFrame(pending, frame)) output.push(frame, &gaps);
+}
+
+void Capture::fillSilence(std::int64_t frames) {
+  const std::int64_t chunk = maxFrames;
+  if (zeros.size() < resamplers.size() * maxFrames) zeros.assign(resamplers.size() * maxFrames, 0.0f);
+  std::int64_t exact = std::min(frames, settleFrames);
+  for (std::int64_t done = 0; done < exact;) {
+    std::int64_t n = std::min(chunk, exact - done);
+    processChannels(resamplers, zeros.data(), static_cast<std::size_t>(n), pending);
+    if (framing::takeFrame(pending, frame)) output.push(frame, &gaps);
+    done += n;
+  }
+  if (frames == exact) return;
+
+  // Settled: from here silence in is silence out, and only the count matters.
+  for (auto& resampler : resamplers) {
+    resampler.f1.z1 = resampler.f1.z2 = resampler.f2.z1 = resampler.f2.z2 = 0;
+    resampler.prev = 0;
+  }
+  for (std::int64_t rest = frames - exact; rest > 0;) {
+    std::int64_t n = std::min(chunk, rest);
+    // The resamplers of one capture share their rate and their input's
+    // length, so they stand at the same position: one count serves all.
+    std::size_t emitted = resamplers.empty() ? 0 : outputsOver(resamplers[0], n);
+    for (std::size_t i = 1; i < resamplers.size(); ++i) resamplers[i].pos = resamplers[0].pos;
+    for (auto& buffer : pending) buffer.insert(buffer.end(), emitted, 0);
+    if (framing::takeFrame(pending, frame)) output.push(frame, &gaps);
+    rest -= n;
+  }
 }

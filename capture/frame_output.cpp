@@ -29,6 +29,12 @@ void putSamples(std::uint8_t* at, const std::int16_t* samples, std::size_t count
 
 }  // namespace
 
+void putHeader(std::uint8_t* at, std::size_t channels, std::uint32_t samples) {
+  std::memcpy(at, "TVA1", 4);
+  at[4] = static_cast<std::uint8_t>(channels);
+  putU32(at + 5, samples);
+}
+
 bool takeFrame(std::vector<std::vector<std::int16_t>>& pending, std::vector<std::uint8_t>& frame) {
   if (pending.empty() || pending.size() > maxChannels) return false;
   std::size_t n = pending[0].size();
@@ -38,9 +44,7 @@ bool takeFrame(std::vector<std::vector<std::int16_t>>& pending, std::vector<std:
 
   frame.resize(headerBytes + 2 * n * pending.size());
   std::uint8_t* at = frame.data();
-  std::memcpy(at, "TVA1", 4);
-  at[4] = static_cast<std::uint8_t>(pending.size());
-  putU32(at + 5, static_cast<std::uint32_t>(n));
+  putHeader(at, pending.size(), static_cast<std::uint32_t>(n));
   at += headerBytes;
   for (auto& buffer : pending) {
     putSamples(at, buffer.data(), n);

@@ -17,6 +17,9 @@ constexpr std::size_t minSamples = 800;
 // The channel count is one byte.
 constexpr std::size_t maxChannels = 255;
 
+// The 9-byte header of a frame of `channels` channels of `samples` samples, at `at`.
+void putHeader(std::uint8_t* at, std::size_t channels, std::uint32_t samples);
+
 // When every pending buffer holds at least 800 samples, builds one frame of
 // the smallest count N into `frame` (reusing its storage), removes those N
 // samples from the front of each buffer and returns true. Otherwise leaves

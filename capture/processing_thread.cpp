@@ -41,7 +41,7 @@ bool ProcessingThread::serve(Capture& capture) {
   bool worked = false;
   BlockRing::Block block;
   while (capture.ring.front(block)) {
-    capture.process(block.data, block.frames);
+    capture.process(block.data, block.frames, block.sampleTime);
     capture.ring.release();
     worked = true;
   }

@@ -2,6 +2,7 @@
 // `storage`, copy the picked ones into the hand-off ring and wake the
 // processing thread. Nothing here may lock, allocate or make a system call
 // besides the render itself and the semaphore's post.
+#include <cmath>
 #include <cstring>
 
 #include "capture/capture.h"
@@ -22,25 +23,34 @@ OSStatus Capture::render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp
   }
   if (au == nullptr) return noErr;
 
+  // The platform's sample time advances by the frames it delivers and jumps
+  // where it lost input; without one, our own count stands in for it.
+  std::int64_t at = nextSampleTime;
+  if (timeStamp != nullptr && (timeStamp->mFlags & kAudioTimeStampSampleTimeValid) != 0)
+    at = std::llround(timeStamp->mSampleTime);
   OSStatus rendered = AudioUnitRender(au, flags, timeStamp, bus, n, abl);
   if (rendered != noErr) {
+    // The block's frames are lost; the next block's time shows the hole.
     failedRenders.fetch_add(1, std::memory_order_relaxed);
+    nextSampleTime = at + n;
     return rendered;
   }
-  handOver(n);
+  handOver(n, at);
   return noErr;
 }
 
-void Capture::handOver(std::size_t frames) {
+void Capture::handOver(std::size_t frames, std::int64_t sampleTime) {
+  nextSampleTime = sampleTime + static_cast<std::int64_t>(frames);
   float* block = ring.reserve(frames);
   if (block == nullptr) {
-    // The processing thread is behind (standard output blocks): drop the block.
+    // The processing thread is behind: drop the block. The processing thread
+    // sees the jump in sample time and fills it with silence.
     droppedBlocks.fetch_add(1, std::memory_order_relaxed);
     return;
   }
   std::size_t i = 0;
   for (std::int64_t pick : picks)
     std::memcpy(block + i++ * frames, storage.get() + pick * maxFrames, frames * sizeof(float));
-  ring.commit();
+  ring.commit(sampleTime);
   processingThread.wake();
 }

@@ -2,6 +2,8 @@
 
 #include <signal.h>
 
+#include <cstdio>
+
 #include "capture/capture.h"
 #include "device/audio_properties.h"
 #include "main/event_queue.h"
@@ -61,14 +63,43 @@ void logCaptureStarted(AudioObjectID device, std::int64_t deviceChannels, double
                               " Hz, channels " + channels + " to 16000 Hz 16-bit frames");
 }
 
-void logCaptureHealth(const Capture& capture) {
+namespace {
+const char* lostTo(Gap::Cause cause) {
+  switch (cause) {
+    case Gap::Cause::ringFull:
+      return "the processing thread fell behind";
+    case Gap::Cause::device:
+      return "lost by the device (overrun, failed read or missed cycle)";
+    case Gap::Cause::queueFull:
+      return "no room left for frames while standard output was not read";
+  }
+  return "";
+}
+
+std::string secondsText(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f s", seconds);
+  return text;
+}
+
+void logGaps(const GapLog::Taken& taken) {
+  for (const Gap& gap : taken.gaps)
+    record(true, "gap: " + secondsText(gap.seconds) + " at " + secondsText(gap.atSeconds) + " after start, " +
+                     lostTo(gap.cause) + "; the stream carries silence of that length");
+  if (taken.untold > 0)
+    record(true, "gap: " + std::to_string(taken.untold) + " more gaps of " + secondsText(taken.untoldSeconds) +
+                     " in all; the stream carries silence of that length");
+}
+}  // namespace
+
+void logCaptureHealth(Capture& capture) {
   auto blockFrames = capture.lastBlockFrames.load(std::memory_order_relaxed);
   if (blockFrames != logged.blockFrames)
     record(false, "capture: device blocks of " + std::to_string(blockFrames) + " frames");
   auto dropped = capture.droppedBlocks.load(std::memory_order_relaxed);
   if (dropped != logged.droppedBlocks)
     record(true, "dropped " + std::to_string(dropped - logged.droppedBlocks) +
-                               " blocks: standard output is not being read (" + std::to_string(dropped) +
+                               " blocks: the processing thread fell behind (" + std::to_string(dropped) +
                                " in all)");
   auto failed = capture.failedRenders.load(std::memory_order_relaxed);
   if (failed != logged.failedRenders)
@@ -87,6 +118,7 @@ void logCaptureHealth(const Capture& capture) {
   logged.blockFrames = blockFrames;
   logged.droppedBlocks = dropped;
   logged.failedRenders = failed;
+  logGaps(capture.gaps.take());
 }
 
 void logDroppedEvents() {

@@ -23,10 +23,11 @@ void logCaptureStarted(AudioObjectID device, std::int64_t deviceChannels, double
                        const std::vector<std::int64_t>& picks);
 
 // Main thread, once a tick: the block size the device delivers, blocks
-// dropped because standard output was not read, renders that failed (device
-// overruns and read errors), non-finite samples per channel, each logged when
-// it changes.
-void logCaptureHealth(const Capture& capture);
+// dropped because the processing thread fell behind, renders that failed
+// (device overruns and read errors), non-finite samples per channel, each
+// logged when it changes; then each gap in the stream, with its start and
+// length, once it has ended.
+void logCaptureHealth(Capture& capture);
 
 void logMidiSent(const std::string& dest, std::size_t bytes);
 void logMidiProblem(const std::string& text);

@@ -4,10 +4,8 @@
 // far, silence. Ends the process with code 3 on a finding.
 //
 // Silence is judged on the processing thread's clock of the last block it
-// processed. While that thread is stuck writing to a standard output that
-// nobody reads, the check waits behind it and reports nothing; the audio
-// thread meanwhile drops blocks it cannot hand over, and the check resumes
-// once the writes do.
+// processed. That thread never waits for standard output (frames queue for
+// the writer), so a parent that stops reading is never taken for silence.
 #include "platform/platform.h"
 
 class Capture;

@@ -32,6 +32,9 @@ struct AudioStreamBasicDescription {
   UInt32 mReserved;
 };
 
+// mFlags: which fields of the time stamp hold a value.
+constexpr UInt32 kAudioTimeStampSampleTimeValid = 1u << 0;
+
 // Only the sample time is filled in by our layers; the core passes it through.
 struct AudioTimeStamp {
   Float64 mSampleTime;

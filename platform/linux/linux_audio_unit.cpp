@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <thread>
@@ -91,9 +92,33 @@ class Pacer {
 void callBack(AudioUnit unit, std::uint64_t& sampleTime, UInt32 frames) {
   AudioTimeStamp stamp{};
   stamp.mSampleTime = static_cast<double>(sampleTime);
+  stamp.mFlags = kAudioTimeStampSampleTimeValid;
   AudioUnitRenderActionFlags flags = 0;
   unit->settings.callback.inputProc(unit->settings.callback.inputProcRefCon, &flags, &stamp, 1, frames, nullptr);
   sampleTime += frames;
+}
+
+double secondsBetween(const snd_htimestamp_t& from, const snd_htimestamp_t& to) {
+  return static_cast<double>(to.tv_sec - from.tv_sec) + static_cast<double>(to.tv_nsec - from.tv_nsec) * 1e-9;
+}
+
+// Frames an overrun loses, asked of the stopped stream before it is prepared
+// again: what it held unread (prepare discards it) and what the device
+// delivered since the overrun stopped it. An estimate: the time since then
+// comes from the stream's time stamps, and the restart follows at once.
+std::uint64_t overrunLoss(const AlsaCaptureStream& stream, std::size_t period) {
+  snd_pcm_status_t* status;
+  snd_pcm_status_alloca(&status);
+  if (snd_pcm_status(stream.pcm, status) < 0) return period;
+  std::uint64_t unread = snd_pcm_status_get_avail(status);
+  snd_htimestamp_t now{}, stopped{};
+  snd_pcm_status_get_htstamp(status, &now);
+  snd_pcm_status_get_trigger_htstamp(status, &stopped);
+  double since = stopped.tv_sec == 0 && stopped.tv_nsec == 0 ? 0 : secondsBetween(stopped, now);
+  // A clock that went back, or a stop long ago, says nothing about this overrun.
+  if (!(since > 0 && since < 60)) since = 0;
+  std::uint64_t lost = unread + static_cast<std::uint64_t>(std::llround(since * stream.rate));
+  return lost == 0 ? period : lost;
 }
 
 void captureLoop(AudioUnit unit) {
@@ -115,11 +140,18 @@ void captureLoop(AudioUnit unit) {
       case -EINTR:
       case -EAGAIN:
         continue;
-      case -EPIPE:  // overrun: this period is lost, the render for it fails
+      case -EPIPE: {  // overrun: the render for it fails, and time moves on by what was lost
         unit->lastRead = got;
+        std::uint64_t lost = overrunLoss(stream, period);
+        auto stoppedAt = std::chrono::steady_clock::now();
+        std::uint64_t before = sampleTime;
         callBack(unit, sampleTime, static_cast<UInt32>(period));
         if (snd_pcm_prepare(stream.pcm) < 0) return;
+        // The capture starts again with the next read: what passed since the status counts too.
+        double restart = std::chrono::duration<double>(std::chrono::steady_clock::now() - stoppedAt).count();
+        sampleTime = before + lost + static_cast<std::uint64_t>(std::llround(restart * stream.rate));
         continue;
+      }
       case -ESTRPIPE: {  // suspended: resume, or start over
         int err;
         while ((err = snd_pcm_resume(stream.pcm)) == -EAGAIN) std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -139,6 +171,12 @@ void deliverBlock(void* context, const float* const* planes, UInt32 frames) {
   auto unit = static_cast<AudioUnit>(context);
   UInt32 slice = std::max<UInt32>(unit->settings.maxFrames, 1);
   unit->planes = planes;
+  // Only a missed cycle moves time on: a clock that differs from our count by
+  // less than half a block is rounding (a stream resampled from the graph's
+  // rate), and moving on for it would put a false frame of silence in the audio.
+  auto clock = unit->pwStream.blockFrame;
+  if (clock >= 0 && static_cast<std::uint64_t>(clock) > unit->sampleTime + frames / 2)
+    unit->sampleTime = static_cast<std::uint64_t>(clock);
   for (UInt32 done = 0; done < frames;) {
     UInt32 n = std::min(slice, frames - done);
     unit->blockStart = done;

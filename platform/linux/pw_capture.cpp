@@ -10,10 +10,33 @@
 #include <string>
 
 namespace {
+// Where this cycle stands in stream frames since the first: the graph
+// clock's ticks go on while the stream misses cycles, so a miss shows as a
+// jump. Exact while the graph runs at the stream's rate; converted otherwise.
+void clockBlock(PwCaptureStream& capture) {
+  pw_time time{};
+  if (pw_stream_get_time_n(capture.stream, &time, sizeof time) < 0 || time.rate.denom == 0 || capture.rate == 0) {
+    capture.blockFrame = -1;
+    return;
+  }
+  if (!capture.clockSeen) {
+    capture.clockSeen = true;
+    capture.firstTicks = time.ticks;
+  }
+  std::uint64_t ticks = time.ticks - capture.firstTicks;
+  if (time.rate.num == 1 && time.rate.denom == capture.rate) {
+    capture.blockFrame = static_cast<std::int64_t>(ticks);
+  } else {
+    double seconds = static_cast<double>(ticks) * time.rate.num / time.rate.denom;
+    capture.blockFrame = std::llround(seconds * capture.rate);
+  }
+}
+
 void onProcess(void* data) {
   auto& capture = *static_cast<PwCaptureStream*>(data);
   pw_buffer* buffer = pw_stream_dequeue_buffer(capture.stream);
   if (buffer == nullptr) return;
+  clockBlock(capture);
   spa_buffer* buf = buffer->buffer;
   UInt32 channels = std::min<UInt32>(capture.channels, buf->n_datas);
   std::uint32_t frames = UINT32_MAX;
@@ -67,6 +90,7 @@ int openPwCapture(const PwSource& source, double rate, PwCaptureStream& capture)
   capture.stream = pw_stream_new(pwCore(), "tavirel-audio", props);
   if (capture.stream == nullptr) return -errno;
   capture.channels = source.channels;
+  capture.rate = hz;
   pw_stream_add_listener(capture.stream, &capture.listener, &streamEvents, &capture);
 
   spa_audio_info_raw info{};

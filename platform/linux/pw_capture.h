@@ -20,6 +20,13 @@ struct PwCaptureStream {
   void (*deliver)(void* context, const float* const* planes, UInt32 frames) = nullptr;
   void* context = nullptr;
   std::array<const float*, SPA_AUDIO_MAX_CHANNELS> planes{};  // audio thread only
+  // Audio thread only: the stream frame of the block being delivered, from
+  // the graph clock, so that cycles the stream missed show as a jump; -1
+  // while the clock says nothing.
+  std::int64_t blockFrame = -1;
+  std::uint64_t firstTicks = 0;
+  bool clockSeen = false;
+  std::uint32_t rate = 0;
   pw_stream_state state = PW_STREAM_STATE_UNCONNECTED;        // under the loop's lock
 };
 

@@ -56,6 +56,12 @@ OSStatus scripted(OSStatus sim::AudioUnitFaults::*fault) {
   return world.unit.*fault;
 }
 
+bool renderFails(const sim::Device& device, double captureMs) {
+  if (device.renderStatus == 0) return false;
+  double from = device.renderFailsAtMs.value_or(0);
+  return captureMs >= from && (!device.renderFailsForMs || captureMs < from + *device.renderFailsForMs);
+}
+
 bool vanished(const sim::Device& device, double nowMs) { return device.vanishAtMs && nowMs >= *device.vanishAtMs; }
 
 void deliver(AudioUnit unit) {
@@ -75,6 +81,7 @@ void deliver(AudioUnit unit) {
     unit->blockStart = delivered;
     AudioTimeStamp stamp{};
     stamp.mSampleTime = static_cast<double>(delivered);
+    stamp.mFlags = kAudioTimeStampSampleTimeValid;
     AudioUnitRenderActionFlags flags = 0;
     unit->settings.callback.inputProc(unit->settings.callback.inputProcRefCon, &flags, &stamp, 1, frames, nullptr);
     delivered += frames;
@@ -155,9 +162,7 @@ OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags*, const Audi
                          AudioBufferList* data) {
   if (unit == nullptr || data == nullptr || !unit->device) return invalidParameter;
   const sim::Device& device = *unit->device;
-  if (device.renderStatus != 0 &&
-      (!device.renderFailsAtMs || sim::nowMs() - unit->startedAtMs >= *device.renderFailsAtMs))
-    return device.renderStatus;
+  if (renderFails(device, sim::nowMs() - unit->startedAtMs)) return device.renderStatus;
   if (frames > unit->settings.maxFrames) return tooManyFrames;
   return hal_unit::fillBuffers(unit->settings, data, channelsOf(device), frames, [&](UInt32 channel, float* samples) {
     for (UInt32 frame = 0; frame < frames; ++frame) samples[frame] = sim::sample(device, channel, unit->blockStart + frame);

@@ -63,7 +63,8 @@ auto keysOf(const Device&) {
                     key("unitRate", &Device::unitRate),
                     key("audioStopsAtMs", &Device::audioStopsAtMs),
                     key("renderStatus", &Device::renderStatus),
-                    key("renderFailsAtMs", &Device::renderFailsAtMs)};
+                    key("renderFailsAtMs", &Device::renderFailsAtMs),
+                    key("renderFailsForMs", &Device::renderFailsForMs)};
 }
 
 auto keysOf(const AudioUnitFaults&) {

@@ -69,6 +69,7 @@ struct Device {
   std::optional<double> audioStopsAtMs;  // after this many ms of capture, no more callbacks
   OSStatus renderStatus = 0;             // non-zero: every render fails with it
   std::optional<double> renderFailsAtMs;  // ... only from this time of capture on
+  std::optional<double> renderFailsForMs;  // ... and for this long only
 
   // Filled in by the simulation: an accepted rate request on its way.
   std::optional<double> pendingRate;

@@ -122,6 +122,11 @@ void RunningProcess::stallErrors() {
   errorsStalled_ = true;
 }
 
+void RunningProcess::resumeOutput() {
+  std::lock_guard guard(lock_);
+  outputStalled_ = false;
+}
+
 double RunningProcess::elapsedMs() const {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
 }

@@ -51,6 +51,7 @@ class RunningProcess {
   // Stop reading standard error and keep it open: a parent that never reads
   // it. Once standard output ends (the process has gone) the rest is read.
   void stallErrors();
+  void resumeOutput();  // read standard output again after a stall
   pid_t pid() const { return pid_; }
 
   // Waits until `ready` holds for what was collected, or the time runs out.

@@ -137,6 +137,11 @@ TEST_F(Render, AFullRingDropsAndCountsBlocksUntilTheProcessingThreadCatchesUp) {
   ASSERT_EQ(capture->render(nullptr, nullptr, 1, 8192), noErr);
   EXPECT_EQ(capture->ring.committed(), fit + 1);
   EXPECT_EQ(capture->droppedBlocks.load(), 3u);
+  // The block after the drops starts where device time is, not where the ring left off.
+  for (std::size_t i = 1; i < fit; ++i) capture->ring.release();
+  BlockRing::Block after{};
+  ASSERT_TRUE(capture->ring.front(after));
+  EXPECT_EQ(after.sampleTime, static_cast<std::int64_t>((fit + 3) * 8192));
 }
 
 TEST(ProcessingThread, AChecksRunsAfterEveryBlockHandedOverBeforeIt) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "capture/capture.h"
 #include "capture/frame_output.h"
+#include "tests/support/tva1_samples.h"
 
 namespace {
 
@@ -161,6 +163,39 @@ TEST(CaptureProcess, PicksAreReadPlanarFromTheBlock) {
   EXPECT_EQ(frame[4], 2);
   EXPECT_EQ(sampleAt(frame, 0, 899), 16383);
   EXPECT_EQ(sampleAt(frame, 1, 0), -8191);
+}
+
+// A block whose sample time jumps ahead of the last one's end: the frames
+// missed become exactly the silence a continuous run through zeros gives,
+// for a short gap and for one long enough that its silence is only counted.
+TEST(CaptureProcess, AJumpInSampleTimeBecomesTheSilenceItStoodFor) {
+  std::vector<float> a(4800), b(4800);
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    a[i] = static_cast<float>(0.8 * std::sin(0.05 * static_cast<double>(i)));
+    b[i] = static_cast<float>(0.6 * std::sin(0.031 * static_cast<double>(i) + 1));
+  }
+  for (std::size_t gap : {std::size_t{1000}, std::size_t{60000}}) {
+    Capture jumped(1, {0}), continuous(1, {0});
+    jumped.resamplers.emplace_back(48000);
+    continuous.resamplers.emplace_back(48000);
+    std::string withGap = captureStdout([&] {
+      jumped.process(a.data(), a.size(), 100);
+      jumped.process(b.data(), b.size(), static_cast<std::int64_t>(100 + a.size() + gap));
+    });
+    std::vector<float> zeros(gap, 0.0f);
+    std::string throughZeros = captureStdout([&] {
+      continuous.process(a.data(), a.size());
+      continuous.process(zeros.data(), zeros.size());
+      continuous.process(b.data(), b.size());
+    });
+    auto got = testing_support::tva1Samples(withGap);
+    auto want = testing_support::tva1Samples(throughZeros);
+    ASSERT_EQ(got.size(), 1u);
+    ASSERT_EQ(want.size(), 1u);
+    got[0].insert(got[0].end(), jumped.pending[0].begin(), jumped.pending[0].end());
+    want[0].insert(want[0].end(), continuous.pending[0].begin(), continuous.pending[0].end());
+    EXPECT_EQ(got[0], want[0]) << "gap of " << gap;
+  }
 }
 
 TEST(CaptureProcessDeathTest, AClosedStandardOutputEndsTheProcessWithZeroAndSaysNothing) {

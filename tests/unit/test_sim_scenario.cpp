@@ -29,7 +29,8 @@ json everyKey() {
                  {"unitRate", 48000.0},
                  {"audioStopsAtMs", 300.0},
                  {"renderStatus", 1},
-                 {"renderFailsAtMs", 200.0}};
+                 {"renderFailsAtMs", 200.0},
+                 {"renderFailsForMs", 100.0}};
   return {{"devices", {device}},
           {"deviceListFails", true},
           {"deviceListShortReads", true},

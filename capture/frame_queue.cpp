@@ -1,0 +1,136 @@
+#include "capture/frame_queue.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+
+#include "capture/frame_output.h"
+#include "capture/gap_log.h"
+
+namespace {
+std::uint32_t samplesOf(const std::vector<std::uint8_t>& frame) {
+  std::uint32_t n = 0;
+  for (int i = 0; i < 4; ++i) n |= std::uint32_t(frame[5 + i]) << (8 * i);
+  return n;
+}
+
+// Silence goes out a second at a time, in frames of at least the smallest count.
+constexpr std::uint64_t silenceFrameSamples = 16000;
+constexpr std::size_t spareKept = 8;
+
+double seconds(std::uint64_t samples) { return static_cast<double>(samples) / 16000.0; }
+}  // namespace
+
+FrameQueue::FrameQueue(int fd, std::size_t capacityBytes) : fd_(fd), capacity_(capacityBytes) {}
+
+FrameQueue::~FrameQueue() {
+  {
+    std::lock_guard guard(lock_);
+    stop_ = true;
+  }
+  ready_.notify_all();
+  if (writer_.joinable()) writer_.join();
+}
+
+void FrameQueue::startWriter() {
+  std::lock_guard guard(lock_);
+  if (writing_) return;
+  writing_ = true;
+  writer_ = std::thread([this] {
+#if defined(__APPLE__)
+    pthread_setname_np("tavirel.out");
+#else
+    pthread_setname_np(pthread_self(), "tavirel.out");
+#endif
+    writerLoop();
+  });
+}
+
+void FrameQueue::push(const std::vector<std::uint8_t>& frame, GapLog* gaps) {
+  if (frame.size() < framing::headerBytes) return;
+  std::uint32_t n = samplesOf(frame);
+  std::uint8_t channels = frame[4];
+  std::unique_lock guard(lock_);
+  if (!writing_) {
+    guard.unlock();
+    framing::writeFrame(fd_, frame);
+    return;
+  }
+  std::uint64_t at = pushedSamples_;
+  pushedSamples_ += n;
+  if (refusing_ && bytes_ + capacity_ / 4 <= capacity_) refusing_ = false;
+  if (refusing_ || bytes_ + frame.size() > capacity_) {
+    refusing_ = true;
+    lost_ += n;
+    if (!entries_.empty() && entries_.back().frame.empty())
+      entries_.back().silence += n;
+    else
+      entries_.push_back({{}, channels, n});
+    guard.unlock();
+    if (gaps != nullptr) gaps->note(Gap::Cause::queueFull, seconds(at), seconds(n));
+    ready_.notify_one();
+    return;
+  }
+  Entry entry;
+  entry.channels = channels;
+  if (!spare_.empty()) {
+    entry.frame = std::move(spare_.back());
+    spare_.pop_back();
+  }
+  bytes_ += frame.size();
+  peak_ = std::max(peak_, bytes_);
+  guard.unlock();
+  entry.frame.assign(frame.begin(), frame.end());  // the copy outside the lock
+  guard.lock();
+  entries_.push_back(std::move(entry));
+  guard.unlock();
+  ready_.notify_one();
+}
+
+void FrameQueue::writerLoop() {
+  std::unique_lock guard(lock_);
+  for (;;) {
+    ready_.wait(guard, [this] { return stop_ || !entries_.empty(); });
+    if (stop_) return;
+    Entry entry = std::move(entries_.front());
+    entries_.pop_front();
+    guard.unlock();
+    if (entry.frame.empty()) {
+      writeSilence(entry.channels, entry.silence);
+      guard.lock();
+      continue;
+    }
+    framing::writeFrame(fd_, entry.frame);
+    guard.lock();
+    bytes_ -= entry.frame.size();
+    if (spare_.size() < spareKept) spare_.push_back(std::move(entry.frame));
+  }
+}
+
+void FrameQueue::writeSilence(std::uint8_t channels, std::uint64_t samples) {
+  while (samples > 0) {
+    std::uint64_t n = std::min(samples, silenceFrameSamples);
+    // The last piece must still make a frame of its own.
+    if (samples - n > 0 && samples - n < framing::minSamples) n = samples - framing::minSamples;
+    std::size_t size = framing::headerBytes + 2 * static_cast<std::size_t>(n) * channels;
+    silence_.assign(size, 0);
+    framing::putHeader(silence_.data(), channels, static_cast<std::uint32_t>(n));
+    framing::writeFrame(fd_, silence_);
+    samples -= n;
+  }
+}
+
+std::uint64_t FrameQueue::lostSamples() const {
+  std::lock_guard guard(lock_);
+  return lost_;
+}
+
+std::size_t FrameQueue::queuedBytes() const {
+  std::lock_guard guard(lock_);
+  return bytes_;
+}
+
+std::size_t FrameQueue::peakBytes() const {
+  std::lock_guard guard(lock_);
+  return peak_;
+}

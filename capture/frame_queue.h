@@ -1,0 +1,69 @@
+#pragma once
+// Finished "TVA1" frames on their way to standard output. The processing
+// thread never waits for the parent: it queues each frame and goes on, and a
+// writer thread of its own, "tavirel.out", writes them in order through
+// framing::writeFrame.
+//
+// The queue holds at most `capacityBytes` of frames. A frame that does not
+// fit is not kept: its samples are counted, and in its place the writer later
+// writes as many zero samples, so that sample n still stands for n / 16 000 s
+// after "started". Once full, the queue takes frames again only when a
+// quarter of it is free, so a parent that reads slowly gets long stretches of
+// audio with one silence between them, not audio full of holes.
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class GapLog;
+
+class FrameQueue {
+ public:
+  // 40 MiB: 41 s of 32 channels, 10 min of one.
+  static constexpr std::size_t defaultCapacity = std::size_t{40} << 20;
+
+  explicit FrameQueue(int fd, std::size_t capacityBytes = defaultCapacity);
+  FrameQueue(const FrameQueue&) = delete;
+  FrameQueue& operator=(const FrameQueue&) = delete;
+  // The program never ends a capture; tests do, and the writer must not outlive it.
+  ~FrameQueue();
+
+  // From then on frames go through the writer thread; before (tests, tools)
+  // `push` writes each frame at once.
+  void startWriter();
+
+  // Processing thread: one complete frame. Gaps are noted in `gaps`, if given.
+  void push(const std::vector<std::uint8_t>& frame, GapLog* gaps = nullptr);
+
+  // Any thread: samples per channel replaced by silence so far.
+  std::uint64_t lostSamples() const;
+  // Any thread: bytes of frames waiting, and the most there ever were.
+  std::size_t queuedBytes() const;
+  std::size_t peakBytes() const;
+
+ private:
+  struct Entry {
+    std::vector<std::uint8_t> frame;  // empty for silence
+    std::uint8_t channels = 0;
+    std::uint64_t silence = 0;  // zero samples per channel to write
+  };
+
+  void writerLoop();
+  void writeSilence(std::uint8_t channels, std::uint64_t samples);
+
+  const int fd_;
+  const std::size_t capacity_;
+  mutable std::mutex lock_;
+  std::condition_variable ready_;
+  std::deque<Entry> entries_;
+  std::vector<std::vector<std::uint8_t>> spare_;  // written frames' storage, for reuse
+  std::size_t bytes_ = 0, peak_ = 0;              // of frames queued or being written
+  std::uint64_t lost_ = 0;
+  std::uint64_t pushedSamples_ = 0;  // per channel, frames and silence: the stream's length
+  bool refusing_ = false, stop_ = false, writing_ = false;
+  std::vector<std::uint8_t> silence_;  // writer thread only
+  std::thread writer_;
+};
