@@ -1,11 +1,10 @@
 #include "capture/frame_queue.h"
 
-#include <pthread.h>
-
 #include <algorithm>
 
 #include "capture/frame_output.h"
 #include "capture/gap_log.h"
+#include "capture/thread_name.h"
 
 namespace {
 std::uint32_t samplesOf(const std::vector<std::uint8_t>& frame) {
@@ -37,11 +36,7 @@ void FrameQueue::startWriter() {
   if (writing_) return;
   writing_ = true;
   writer_ = std::thread([this] {
-#if defined(__APPLE__)
-    pthread_setname_np("tavirel.out");
-#else
-    pthread_setname_np(pthread_self(), "tavirel.out");
-#endif
+    nameThisThread("tavirel.out");
     writerLoop();
   });
 }

@@ -1,18 +1,7 @@
 #include "capture/processing_thread.h"
 
-#include <pthread.h>
-
 #include "capture/capture.h"
-
-namespace {
-void nameThisThread(const char* name) {
-#if defined(__APPLE__)
-  pthread_setname_np(name);
-#else
-  pthread_setname_np(pthread_self(), name);
-#endif
-}
-}  // namespace
+#include "capture/thread_name.h"
 
 ProcessingThread::~ProcessingThread() {
   stop_.store(true);
