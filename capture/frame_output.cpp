@@ -35,6 +35,12 @@ void putHeader(std::uint8_t* at, std::size_t channels, std::uint32_t samples) {
   putU32(at + 5, samples);
 }
 
+std::uint32_t headerSamples(const std::uint8_t* header) {
+  std::uint32_t n = 0;
+  for (int i = 0; i < 4; ++i) n |= std::uint32_t(header[5 + i]) << (8 * i);
+  return n;
+}
+
 bool takeFrame(std::vector<std::vector<std::int16_t>>& pending, std::vector<std::uint8_t>& frame) {
   if (pending.empty() || pending.size() > maxChannels) return false;
   std::size_t n = pending[0].size();

@@ -19,6 +19,8 @@ constexpr std::size_t maxChannels = 255;
 
 // The 9-byte header of a frame of `channels` channels of `samples` samples, at `at`.
 void putHeader(std::uint8_t* at, std::size_t channels, std::uint32_t samples);
+// The sample count N of the 9-byte header at `header`.
+std::uint32_t headerSamples(const std::uint8_t* header);
 
 // When every pending buffer holds at least 800 samples, builds one frame of
 // the smallest count N into `frame` (reusing its storage), removes those N

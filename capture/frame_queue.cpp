@@ -7,12 +7,6 @@
 #include "capture/thread_name.h"
 
 namespace {
-std::uint32_t samplesOf(const std::vector<std::uint8_t>& frame) {
-  std::uint32_t n = 0;
-  for (int i = 0; i < 4; ++i) n |= std::uint32_t(frame[5 + i]) << (8 * i);
-  return n;
-}
-
 // Silence goes out a second at a time, in frames of at least the smallest count.
 constexpr std::uint64_t silenceFrameSamples = 16000;
 constexpr std::size_t spareKept = 8;
@@ -43,7 +37,7 @@ void FrameQueue::startWriter() {
 
 void FrameQueue::push(const std::vector<std::uint8_t>& frame, GapLog* gaps) {
   if (frame.size() < framing::headerBytes) return;
-  std::uint32_t n = samplesOf(frame);
+  std::uint32_t n = framing::headerSamples(frame.data());
   std::uint8_t channels = frame[4];
   std::unique_lock guard(lock_);
   if (!writing_) {

@@ -51,8 +51,7 @@ bool StreamReader::next(Frame& frame) {
   if (std::memcmp(header, "TVA1", std::min<std::size_t>(got, 4)) != 0) return fail("bad magic, not \"TVA1\"");
   if (got < sizeof header) return end("cut short in the header (" + std::to_string(got) + " of 9 bytes)");
   std::size_t channels = header[4];
-  std::uint32_t samples = std::uint32_t(header[5]) | std::uint32_t(header[6]) << 8 |
-                          std::uint32_t(header[7]) << 16 | std::uint32_t(header[8]) << 24;
+  std::uint32_t samples = framing::headerSamples(header);
   if (channels == 0) return fail("zero channels");
   if (channels_ != 0 && channels != channels_)
     return fail("channel count changed from " + std::to_string(channels_) + " to " + std::to_string(channels));
