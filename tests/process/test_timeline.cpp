@@ -172,6 +172,9 @@ void expectOneSilentGap(const Paused& paused, std::size_t channels, double gapSe
 // 255 channels fill the 40 MiB queue in 5.1 s; at 16 kHz the device's audio
 // is the stream's, so the run is cheap in every build.
 TEST(Timeline, APausePastTheBoundBecomesSilenceOfTheLostLength) {
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "255 channels do not keep real time under the thread sanitizer";
+#endif
   auto paused = pauseReader(desk(8, 16000), 255, 8, Milliseconds(8000), 8);
   expectLengthKeepsTime(paused);
   // Lost: the pause less what the queue and the pipe held (less again when a
