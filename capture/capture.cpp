@@ -9,7 +9,7 @@
 
 #include "device/audio_properties.h"
 #include "main/events.h"
-#include "main/run_options.h"
+#include "text/whole_hz.h"
 #include "main/run_state.h"
 #include "main/support_log.h"
 
@@ -62,6 +62,7 @@ void Capture::start(AudioObjectID device) {
   if (component == nullptr) fail("HAL unit not available", 2);
 
   OSStatus made = AudioComponentInstanceNew(component, &au);
+  if (made == kAudioUnitErr_Unauthorized) failAccessDenied();
   if (made != noErr || au == nullptr) fail("AudioComponentInstanceNew " + std::to_string(made), 2);
 
   UInt32 on = 1, off = 0;
@@ -107,6 +108,7 @@ void Capture::start(AudioObjectID device) {
                        sizeof callback);
 
   OSStatus initialized = AudioUnitInitialize(au);
+  if (initialized == kAudioUnitErr_Unauthorized) failAccessDenied();
   if (initialized == kAudioDevicePermissionsError)
     fail("Audio device busy: " + stringProp(device, kAudioObjectPropertyName) + " is in use by another program", 3);
   if (initialized != noErr) fail("AudioUnitInitialize " + std::to_string(initialized), 3);

@@ -1,7 +1,7 @@
 #include <algorithm>
 
 #include "capture/capture.h"
-#include "capture/frame_output.h"
+#include "frame/frame_format.h"
 
 namespace {
 // Silence goes through the resamplers a block at a time for this long, so

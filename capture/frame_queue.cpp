@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "capture/frame_output.h"
+#include "frame/frame_format.h"
 #include "capture/gap_log.h"
 #include "capture/thread_name.h"
 

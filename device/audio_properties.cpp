@@ -8,7 +8,7 @@
 #include <cstring>
 #include <set>
 
-#include "device/candidate_rates.h"
+#include "platform/candidate_rates.h"
 #include "text/cf_text.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "main/run_options.h"
+#include "text/whole_hz.h"
 #include "fuzz/check.h"
 
 

@@ -18,7 +18,7 @@
 #include "main/control_line.h"
 #include "main/events.h"
 #include "main/line_splitter.h"
-#include "main/process_end.h"
+#include "process/process_end.h"
 #include "midi/midi_output.h"
 
 namespace {

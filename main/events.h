@@ -1,9 +1,9 @@
 #pragma once
-// Every event the program writes on standard error, with its keys: one
-// compact JSON object per line. Nothing else writes on standard error.
+// Every event the program writes on standard error, with its keys and texts:
+// one compact JSON object per line (written by process/event_line.h).
+// Nothing else writes on standard error. The one header of main/ that the
+// layers below may include: every subsystem reports through it.
 #include <cstdint>
-#include <nlohmann/json.hpp>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -28,7 +28,3 @@ void reportMidiError(const std::string& msg);
 // The denial of microphone access, as the platform gives it: "Microphone
 // access denied", code 5.
 [[noreturn]] void failAccessDenied();
-
-// An event as its line, invalid UTF-8 in its strings written as U+FFFD;
-// nothing when it cannot be encoded at all.
-std::optional<std::string> eventLine(const nlohmann::json& event);

@@ -10,8 +10,8 @@
 
 #include "device/device_catalogue.h"
 #include "main/commands.h"
-#include "main/process_end.h"
-#include "main/write_all.h"
+#include "process/process_end.h"
+#include "process/write_all.h"
 #include "midi/midi_output.h"
 
 namespace {

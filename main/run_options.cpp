@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 #include "text/separator_space.h"
@@ -45,14 +44,4 @@ std::optional<double> parseRate(const std::string& text) {
   double value = std::strtod(text.c_str(), &end);
   if (end != text.c_str() + text.size()) return std::nullopt;
   return value;
-}
-
-std::string wholeHz(double rate) {
-  if (std::isnan(rate)) return "nan";
-  if (std::isinf(rate)) return rate > 0 ? "inf" : "-inf";
-  double whole = std::trunc(rate);
-  if (whole == 0) return "0";  // no "-0" for rates between -1 and 0
-  char text[400];
-  std::snprintf(text, sizeof text, "%.0f", whole);
-  return text;
 }

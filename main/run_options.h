@@ -1,5 +1,5 @@
 #pragma once
-// Reading the run command's option values, and writing rates in its messages.
+// Reading the run command's option values.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,8 +17,3 @@ std::optional<std::int64_t> parseChannel(std::string_view piece);
 // The requested rate: C-locale strtod that consumes the whole text, which is
 // not empty and does not begin with whitespace. Otherwise nothing.
 std::optional<double> parseRate(const std::string& text);
-
-// A rate as whole Hz, the fraction dropped: 48000.7 is "48000". Values no
-// integer type holds are still shown exactly ("1000000000000000019884624838656"
-// for 1e30); infinities are "inf" and "-inf", not-a-number is "nan".
-std::string wholeHz(double rate);

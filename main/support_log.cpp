@@ -6,11 +6,10 @@
 
 #include "capture/capture.h"
 #include "device/audio_properties.h"
-#include "main/event_queue.h"
-#include "main/process_end.h"
-#include "main/run_options.h"
-#include "main/version.h"
-#include "platform/host.h"
+#include "process/event_queue.h"
+#include "process/support_line.h"
+#include "text/whole_hz.h"
+#include "process/version.h"
 
 namespace support {
 namespace {
@@ -24,29 +23,16 @@ struct Logged {
 };
 Logged logged;
 
-// Nothing is logged once the process is ending, so the ending line is the last.
-void record(bool problem, const std::string& text) {
-  if (!process::beginOutput()) return;
-  host::supportLog(problem, text);
-  process::endOutput();
-}
-
-std::string quoted(const std::string& text) {
-  std::string result(1, '"');
-  result += text;
-  result += '"';
-  return result;
-}
 }  // namespace
 
 void logStart(const std::vector<std::string>& args) {
   std::string line = std::string("tavirel-audio ") + tavirelVersion;
   for (std::size_t i = 1; i < args.size(); ++i) line += " " + args[i];
-  record(false, line);
+  write(false, line);
 }
 
 void logRateRequest(const std::string& device, double current, double requested, bool confirmed) {
-  record(!confirmed, "rate: " + quoted(device) + " asked for " + wholeHz(requested) + " Hz (was " +
+  write(!confirmed, "rate: " + quoted(device) + " asked for " + wholeHz(requested) + " Hz (was " +
                                    wholeHz(current) + " Hz): " + (confirmed ? "confirmed" : "refused"));
 }
 
@@ -57,7 +43,7 @@ void logCaptureStarted(AudioObjectID device, std::int64_t deviceChannels, double
     if (!channels.empty()) channels += ',';
     channels += std::to_string(pick + 1);
   }
-  record(false, "capture: " + quoted(stringProp(device, kAudioObjectPropertyName)) + " uid " +
+  write(false, "capture: " + quoted(stringProp(device, kAudioObjectPropertyName)) + " uid " +
                               quoted(stringProp(device, kAudioDevicePropertyDeviceUID)) + ", " +
                               std::to_string(deviceChannels) + " inputs as 32-bit float at " + wholeHz(rate) +
                               " Hz, channels " + channels + " to 16000 Hz 16-bit frames");
@@ -84,10 +70,10 @@ std::string secondsText(double seconds) {
 
 void logGaps(const GapLog::Taken& taken) {
   for (const Gap& gap : taken.gaps)
-    record(true, "gap: " + secondsText(gap.seconds) + " at " + secondsText(gap.atSeconds) + " after start, " +
+    write(true, "gap: " + secondsText(gap.seconds) + " at " + secondsText(gap.atSeconds) + " after start, " +
                      lostTo(gap.cause) + "; the stream carries silence of that length");
   if (taken.untold > 0)
-    record(true, "gap: " + std::to_string(taken.untold) + " more gaps of " + secondsText(taken.untoldSeconds) +
+    write(true, "gap: " + std::to_string(taken.untold) + " more gaps of " + secondsText(taken.untoldSeconds) +
                      " in all; the stream carries silence of that length");
 }
 }  // namespace
@@ -95,22 +81,22 @@ void logGaps(const GapLog::Taken& taken) {
 void logCaptureHealth(Capture& capture) {
   auto blockFrames = capture.lastBlockFrames.load(std::memory_order_relaxed);
   if (blockFrames != logged.blockFrames)
-    record(false, "capture: device blocks of " + std::to_string(blockFrames) + " frames");
+    write(false, "capture: device blocks of " + std::to_string(blockFrames) + " frames");
   auto dropped = capture.droppedBlocks.load(std::memory_order_relaxed);
   if (dropped != logged.droppedBlocks)
-    record(true, "dropped " + std::to_string(dropped - logged.droppedBlocks) +
+    write(true, "dropped " + std::to_string(dropped - logged.droppedBlocks) +
                                " blocks: the processing thread fell behind (" + std::to_string(dropped) +
                                " in all)");
   auto failed = capture.failedRenders.load(std::memory_order_relaxed);
   if (failed != logged.failedRenders)
-    record(true, std::to_string(failed - logged.failedRenders) +
+    write(true, std::to_string(failed - logged.failedRenders) +
                                " device blocks lost to overruns or failed reads (" + std::to_string(failed) +
                                " in all)");
   logged.nonFinite.resize(capture.picks.size());
   for (std::size_t i = 0; i < capture.picks.size(); ++i) {
     auto count = capture.nonFinite[i].load(std::memory_order_relaxed);
     if (count != logged.nonFinite[i])
-      record(true, "channel " + std::to_string(capture.picks[i] + 1) + ": " +
+      write(true, "channel " + std::to_string(capture.picks[i] + 1) + ": " +
                        std::to_string(count - logged.nonFinite[i]) +
                        " non-finite samples taken as silence (" + std::to_string(count) + " in all)");
     logged.nonFinite[i] = count;
@@ -124,24 +110,14 @@ void logCaptureHealth(Capture& capture) {
 void logDroppedEvents() {
   auto dropped = event_queue::dropped();
   if (dropped == logged.droppedEvents) return;
-  record(true, "dropped " + std::to_string(dropped - logged.droppedEvents) +
+  write(true, "dropped " + std::to_string(dropped - logged.droppedEvents) +
                    " MIDI event lines: standard error is not being read (" + std::to_string(dropped) + " in all)");
   logged.droppedEvents = dropped;
 }
 
 void logSignal(int signal) {
   const char* name = signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : signal == SIGHUP ? "SIGHUP" : "a signal";
-  record(false, std::string("ending on ") + name + ", as on quit");
-}
-
-void logMidiSent(const std::string& dest, std::size_t bytes) {
-  record(false, "MIDI: sent " + std::to_string(bytes) + " bytes to " + quoted(dest));
-}
-
-void logMidiProblem(const std::string& text) { record(true, "MIDI: " + text); }
-
-void logEnd(const std::string& msg, int code) {
-  record(true, "ending with code " + std::to_string(code) + ": " + msg);
+  write(false, std::string("ending on ") + name + ", as on quit");
 }
 
 }  // namespace support

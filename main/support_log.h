@@ -29,17 +29,11 @@ void logCaptureStarted(AudioObjectID device, std::int64_t deviceChannels, double
 // length, once it has ended.
 void logCaptureHealth(Capture& capture);
 
-void logMidiSent(const std::string& dest, std::size_t bytes);
-void logMidiProblem(const std::string& text);
-
 // Main thread, once a tick: MIDI answers dropped because standard error is
 // not being read, logged when the count changes.
 void logDroppedEvents();
 
 // A termination signal that ends the run as "quit" does.
 void logSignal(int signal);
-
-// The reason the process ends with a non-zero code.
-void logEnd(const std::string& msg, int code);
 
 }  // namespace support

@@ -4,7 +4,7 @@
 #include "main/args.h"
 #include "main/commands.h"
 #include "main/events.h"
-#include "main/standard_streams.h"
+#include "process/standard_streams.h"
 #include "main/support_log.h"
 #include "midi/midi_output.h"
 

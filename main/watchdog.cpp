@@ -7,7 +7,7 @@
 #include "capture/capture.h"
 #include "device/audio_properties.h"
 #include "main/events.h"
-#include "main/run_options.h"
+#include "text/whole_hz.h"
 #include "main/run_state.h"
 #include "main/support_log.h"
 

@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "main/events.h"
-#include "main/support_log.h"
 #include "midi/destination_match.h"
+#include "process/support_line.h"
 #include "text/cf_text.h"
 
 MIDIClientRef midiClient = 0;
@@ -53,6 +53,12 @@ std::optional<std::string> deliver(const std::vector<std::uint8_t>& message, MID
   if (result != 0) return "MIDI send to " + name + " failed (" + std::to_string(result) + ")";
   return std::nullopt;
 }
+
+// A send that failed, in the support log and as its event; the run goes on.
+void reportProblem(const std::string& msg) {
+  support::write(true, "MIDI: " + msg);
+  reportMidiError(msg);
+}
 }  // namespace
 
 std::vector<std::string> midiDestinations() {
@@ -72,17 +78,14 @@ void sendMidi(const std::vector<std::uint8_t>& message, const std::string& dest)
   auto names = midiDestinations();
   auto found = matchDestination(names, dest);
   if (!found) {
-    std::string msg = "MIDI destination not found: " + dest;
-    support::logMidiProblem(msg);
-    reportMidiError(msg);
+    reportProblem("MIDI destination not found: " + dest);
     return;
   }
   const std::string& name = names[*found];
   if (auto failure = deliver(message, MIDIGetDestination(*found), name)) {
-    support::logMidiProblem(*failure);
-    reportMidiError(*failure);
+    reportProblem(*failure);
     return;
   }
-  support::logMidiSent(name, message.size());
+  support::write(false, "MIDI: sent " + std::to_string(message.size()) + " bytes to " + support::quoted(name));
   reportMidiSent(name, message);
 }

@@ -58,6 +58,9 @@ constexpr OSType kAudioUnitType_Output = fourCharCode("auou");
 constexpr OSType kAudioUnitSubType_HALOutput = fourCharCode("ahal");
 constexpr OSType kAudioUnitManufacturer_Apple = fourCharCode("appl");
 
+// Returned by opening or initialising a unit the process may not use (AUComponent.h).
+constexpr OSStatus kAudioUnitErr_Unauthorized = -10847;
+
 constexpr AudioUnitPropertyID kAudioUnitProperty_StreamFormat = 8;
 constexpr AudioUnitPropertyID kAudioUnitProperty_MaximumFramesPerSlice = 14;
 constexpr AudioUnitPropertyID kAudioOutputUnitProperty_CurrentDevice = 2000;

@@ -9,7 +9,7 @@
 #include <memory>
 #include <set>
 
-#include "device/candidate_rates.h"
+#include "platform/candidate_rates.h"
 #include "platform/linux/alsa_quiet.h"
 
 namespace {

@@ -17,7 +17,6 @@
 #include <optional>
 #include <thread>
 
-#include "main/events.h"
 #include "platform/api/audio_toolbox.h"
 #include "platform/common/unit_properties.h"
 #include "platform/linux/alsa_capture.h"
@@ -195,8 +194,8 @@ OSStatus openDevice(AudioUnit unit) {
   }
   int err = openAlsaCapture(unit->device->pcm, unit->device->channels, unit->settings.client.mSampleRate, unit->stream);
   // A device node the user may not open (no seat ACL, not in the audio
-  // group) is what a refused microphone is on macOS, and ends the run alike.
-  if (err == -EACCES || err == -EPERM) failAccessDenied();
+  // group) is what a refused microphone is on macOS: a unit not authorised.
+  if (err == -EACCES || err == -EPERM) return kAudioUnitErr_Unauthorized;
   return err == -EBUSY ? kAudioDevicePermissionsError : static_cast<OSStatus>(err);
 }
 }  // namespace

@@ -8,7 +8,7 @@
 #include <deque>
 #include <mutex>
 
-#include "main/process_end.h"
+#include "process/process_end.h"
 #include "platform/host.h"
 
 namespace {

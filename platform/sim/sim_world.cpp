@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "main/events.h"
+#include "process/event_line.h"
 #include "platform/sim/sim_scenario.h"
 
 namespace sim {
@@ -29,7 +29,7 @@ void loadFromEnvironment(State& s) {
   const char* path = std::getenv("TAVIREL_SIM_SCENARIO");
   if (path == nullptr) return;
   auto reading = readScenarioFile(path);
-  if (!reading.world) fail(reading.problem, 2);
+  if (!reading.world) process::endWithError(reading.problem, 2);
   s.world = std::move(*reading.world);
 }
 

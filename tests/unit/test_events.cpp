@@ -1,6 +1,8 @@
 // Event lines: one compact JSON object per line, whatever bytes its strings hold.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "main/events.h"
 #include "tests/unit/forked.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "capture/capture.h"
-#include "capture/frame_output.h"
+#include "frame/frame_format.h"
 #include "tests/support/tva1_samples.h"
 
 namespace {

@@ -8,9 +8,11 @@
 #include <thread>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "main/events.h"
-#include "main/process_end.h"
-#include "main/write_all.h"
+#include "process/process_end.h"
+#include "process/write_all.h"
 #include "tests/unit/forked.h"
 
 using testing_support::runForked;

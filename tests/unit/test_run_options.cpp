@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "main/run_options.h"
+#include "text/whole_hz.h"
 
 namespace {
 using Channels = std::vector<std::int64_t>;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/frame_output.h"
+#include "frame/frame_format.h"
 #include "dsp/resampler.h"
 #include "tools/tva1/encode_options.h"
 #include "tools/tva1/progress.h"

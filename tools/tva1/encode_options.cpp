@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "capture/frame_output.h"
+#include "frame/frame_format.h"
 #include "dsp/resampler.h"
 #include "tools/tva1/tva1.h"
 

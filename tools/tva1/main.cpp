@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "main/version.h"
+#include "process/version.h"
 #include "tools/tva1/tva1.h"
 
 namespace tva1 {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "capture/frame_output.h"
+#include "frame/frame_format.h"
 #include "tools/tva1/read_input.h"
 #include "tools/tva1/tva1.h"
 #include "tools/tva1/write_output.h"

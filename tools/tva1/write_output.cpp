@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "main/write_all.h"
+#include "process/write_all.h"
 
 namespace tva1 {
 

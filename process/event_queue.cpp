@@ -1,4 +1,4 @@
-#include "main/event_queue.h"
+#include "process/event_queue.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -6,8 +6,8 @@
 #include <mutex>
 #include <thread>
 
-#include "main/standard_streams.h"
-#include "main/write_all.h"
+#include "process/standard_streams.h"
+#include "process/write_all.h"
 
 namespace event_queue {
 namespace {

@@ -1,4 +1,4 @@
-#include "main/write_all.h"
+#include "process/write_all.h"
 
 #include <unistd.h>
 

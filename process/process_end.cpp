@@ -1,4 +1,4 @@
-#include "main/process_end.h"
+#include "process/process_end.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "main/event_queue.h"
+#include "process/event_queue.h"
 
 namespace process {
 namespace {

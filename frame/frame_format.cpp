@@ -1,12 +1,12 @@
-#include "capture/frame_output.h"
+#include "frame/frame_format.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <limits>
 
-#include "main/process_end.h"
-#include "main/write_all.h"
+#include "process/process_end.h"
+#include "process/write_all.h"
 
 namespace framing {
 namespace {

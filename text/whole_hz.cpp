@@ -1,0 +1,14 @@
+#include "text/whole_hz.h"
+
+#include <cmath>
+#include <cstdio>
+
+std::string wholeHz(double rate) {
+  if (std::isnan(rate)) return "nan";
+  if (std::isinf(rate)) return rate > 0 ? "inf" : "-inf";
+  double whole = std::trunc(rate);
+  if (whole == 0) return "0";  // no "-0" for rates between -1 and 0
+  char text[400];
+  std::snprintf(text, sizeof text, "%.0f", whole);
+  return text;
+}
