@@ -30,6 +30,9 @@
 #include <thread>
 
 #include "capture/capture.h"
+#include "tests/support/capture_view.h"
+
+using View = CaptureTestView;
 
 namespace {
 constexpr int deviceChannels = 32;
@@ -45,7 +48,7 @@ std::vector<std::int64_t> sixteenPicks() {
 void fillWithNoise(Capture& capture) {
   std::mt19937 random(7);
   std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
-  for (std::size_t i = 0; i < deviceChannels * Capture::maxFrames; ++i) capture.storage[i] = noise(random);
+  for (std::size_t i = 0; i < deviceChannels * Capture::maxFrames; ++i) View::storage(capture)[i] = noise(random);
 }
 
 double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
@@ -86,18 +89,18 @@ void HandOver(benchmark::State& state) {
   Capture capture(deviceChannels, sixteenPicks());
   fillWithNoise(capture);
   for (auto _ : state) {
-    capture.handOver(blockFrames);
+    View::handOver(capture, blockFrames);
     BlockRing::Block taken{nullptr, 0, 0};
-    capture.ring.front(taken);
+    View::ring(capture).front(taken);
     benchmark::DoNotOptimize(taken.data);
-    capture.ring.release();
+    View::ring(capture).release();
   }
 }
 BENCHMARK(HandOver)->Unit(benchmark::kMicrosecond);
 
 void Process(benchmark::State& state) {
   Capture capture(deviceChannels, sixteenPicks());
-  for (std::size_t i = 0; i < 16; ++i) capture.resamplers.emplace_back(48000.0);
+  for (std::size_t i = 0; i < 16; ++i) View::resamplers(capture).emplace_back(48000.0);
   std::vector<float> block(16 * blockFrames);
   std::mt19937 random(7);
   std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
@@ -110,7 +113,7 @@ BENCHMARK(Process)->Unit(benchmark::kMicrosecond);
 void Idle(benchmark::State& state) {
   for (auto _ : state) {
     auto capture = std::make_unique<Capture>(deviceChannels, sixteenPicks());
-    capture->processingThread.start(*capture);
+    View::processingThread(*capture).start(*capture);
     ThreadUse before = processingThreadUse();
     double processBefore = processCpuSeconds();
     std::this_thread::sleep_for(std::chrono::seconds(2));
@@ -130,8 +133,8 @@ void Latency(benchmark::State& state) {
 
     auto capture = std::make_unique<Capture>(deviceChannels, sixteenPicks());
     fillWithNoise(*capture);
-    for (std::size_t i = 0; i < 16; ++i) capture->resamplers.emplace_back(48000.0);
-    capture->processingThread.start(*capture);
+    for (std::size_t i = 0; i < 16; ++i) View::resamplers(*capture).emplace_back(48000.0);
+    View::processingThread(*capture).start(*capture);
 
     constexpr int blocks = 600;  // 6 s
     std::vector<Clock::time_point> rendered(blocks);
@@ -171,7 +174,7 @@ void Latency(benchmark::State& state) {
     for (int b = 0; b < blocks; ++b) {
       std::this_thread::sleep_until(start + std::chrono::microseconds(10000) * b);
       rendered[b] = Clock::now();
-      capture->handOver(blockFrames);
+      View::handOver(*capture, blockFrames);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ThreadUse after = processingThreadUse();

@@ -7,11 +7,8 @@
 #include <new>
 #include <string>
 
-#include "device/audio_properties.h"
 #include "main/events.h"
 #include "text/whole_hz.h"
-#include "main/run_state.h"
-#include "main/support_log.h"
 
 namespace {
 // Below this a resampler would make thousands of outputs per input sample;
@@ -55,7 +52,17 @@ void Capture::requestCheck(ProcessingThread::Check check) {
   processingThread.requestCheck(ring.committed(), check);
 }
 
-void Capture::start(AudioObjectID device) {
+Capture::Health Capture::health() const {
+  Health now{lastBlockFrames.load(std::memory_order_relaxed), droppedBlocks.load(std::memory_order_relaxed),
+             failedRenders.load(std::memory_order_relaxed), {}};
+  now.nonFinite.reserve(picks.size());
+  for (std::size_t i = 0; i < picks.size(); ++i) now.nonFinite.push_back(nonFinite[i].load(std::memory_order_relaxed));
+  return now;
+}
+
+double Capture::rate() const { return captureRate; }
+
+void Capture::start(const ResolvedRun& run) {
   AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
                                         kAudioUnitManufacturer_Apple, 0, 0};
   AudioComponent component = AudioComponentFindNext(nullptr, &description);
@@ -68,7 +75,7 @@ void Capture::start(AudioObjectID device) {
   UInt32 on = 1, off = 0;
   AudioUnitSetProperty(au, kAudioOutputUnitProperty_EnableIO, kAudioUnitScope_Input, 1, &on, sizeof on);
   AudioUnitSetProperty(au, kAudioOutputUnitProperty_EnableIO, kAudioUnitScope_Output, 0, &off, sizeof off);
-  AudioObjectID current = device;
+  AudioObjectID current = run.device;
   OSStatus opened = AudioUnitSetProperty(au, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0,
                                          &current, sizeof current);
   if (opened != noErr) fail("Could not open device (" + std::to_string(opened) + ")", 3);
@@ -76,7 +83,7 @@ void Capture::start(AudioObjectID device) {
   AudioStreamBasicDescription deviceSide{};
   UInt32 size = sizeof deviceSide;
   AudioUnitGetProperty(au, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 1, &deviceSide, &size);
-  double rate = deviceSide.mSampleRate > 0 ? deviceSide.mSampleRate : startRate;
+  double rate = deviceSide.mSampleRate > 0 ? deviceSide.mSampleRate : run.rate;
   // Checked before the rate goes anywhere: a resampler cannot be built for it.
   if (!usableCaptureRate(rate)) fail("Unusable capture rate: " + wholeHz(rate) + " Hz", 3);
 
@@ -100,6 +107,7 @@ void Capture::start(AudioObjectID device) {
   built.reserve(picks.size());
   for (std::size_t i = 0; i < picks.size(); ++i) built.emplace_back(rate);
   resamplers = std::move(built);
+  captureRate = rate;
   output.startWriter();
   processingThread.start(*this);
 
@@ -110,14 +118,10 @@ void Capture::start(AudioObjectID device) {
   OSStatus initialized = AudioUnitInitialize(au);
   if (initialized == kAudioUnitErr_Unauthorized) failAccessDenied();
   if (initialized == kAudioDevicePermissionsError)
-    fail("Audio device busy: " + stringProp(device, kAudioObjectPropertyName) + " is in use by another program", 3);
+    fail("Audio device busy: " + run.name + " is in use by another program", 3);
   if (initialized != noErr) fail("AudioUnitInitialize " + std::to_string(initialized), 3);
   OSStatus started = AudioOutputUnitStart(au);
   if (started != noErr)
     fail("Could not start capture (" + std::to_string(started) + "). Is microphone access allowed?", 3);
-
-  std::vector<std::int64_t> channels;
-  for (auto pick : picks) channels.push_back(pick + 1);
-  reportStarted(stringProp(device, kAudioObjectPropertyName), rate, nch, channels);
-  support::logCaptureStarted(device, nch, rate, picks);
+  reportStarted(run.name, rate, nch, run.wanted);
 }

@@ -23,6 +23,7 @@
 #include "capture/frame_queue.h"
 #include "capture/gap_log.h"
 #include "capture/processing_thread.h"
+#include "device/resolved_run.h"
 #include "dsp/resampler.h"
 #include "platform/platform.h"
 
@@ -34,72 +35,101 @@ class Capture {
   // A frame counts its channels in one byte.
   static constexpr std::size_t maxPicks = 255;
 
+  // `picks`: 0-based device channels, in stream order; `nch`: the device's inputs.
   Capture(std::int64_t nch, std::vector<std::int64_t> picks);
   ~Capture();
   Capture(const Capture&) = delete;
   Capture& operator=(const Capture&) = delete;
 
-  // Opens, configures and starts the audio unit, then reports "started".
-  // Every failure ends the process.
-  void start(AudioObjectID device);
+  // Main thread, once: opens, configures and starts the audio unit on the
+  // run's device, then reports "started". Every failure ends the process.
+  void start(const ResolvedRun& run);
 
   // Audio thread: renders one block and hands the picked channels over.
   // No lock, no allocation, no system call besides the render itself and
   // the post that wakes the processing thread.
   OSStatus render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp, UInt32 bus, UInt32 frames);
-  // Audio thread, once `storage` holds a rendered block of `frames` frames
-  // whose first frame is at device sample time `sampleTime`: copies the
-  // picked channels into the ring and wakes the processing thread, or counts
-  // the block dropped.
-  void handOver(std::size_t frames, std::int64_t sampleTime);
-  void handOver(std::size_t frames) { handOver(frames, nextSampleTime); }
 
   // Processing thread: one block of the picked channels, pick i's `frames`
   // samples at blocks + i × frames. Without a sample time the block follows
   // the one before.
   void process(const float* blocks, std::size_t frames);
   void process(const float* blocks, std::size_t frames, std::int64_t sampleTime);
-  // Processing thread: `frames` device frames of silence in place of input
-  // that never arrived, through the resamplers as if it had.
-  void fillSilence(std::int64_t frames);
 
   // Any thread: runs `check` on the processing thread once every block
   // handed over before this call has been processed.
   void requestCheck(ProcessingThread::Check check);
 
+  // Processing thread: when the last block was processed (at first, when the capture was made).
+  std::chrono::steady_clock::time_point lastBlockAt() const { return lastCallback; }
+
+  // After start: the rate the unit delivers at.
+  double rate() const;
+
+  // Main thread: what the support log reports of the capture's health, each
+  // counter since the start.
+  struct Health {
+    std::uint32_t blockFrames;      // the size of the last block processed
+    std::uint64_t droppedBlocks;    // the processing thread fell behind
+    std::uint64_t failedRenders;    // device overruns and read errors
+    std::vector<std::uint64_t> nonFinite;  // per pick: samples taken as silence
+  };
+  Health health() const;
+  // Main thread: the gaps in the stream noted since the last call.
+  GapLog::Taken takeGaps() { return gaps.take(); }
+
+ private:
+  friend class ProcessingThread;
+  friend struct CaptureTestView;
+
+  // Audio thread, once `storage` holds a rendered block of `frames` frames
+  // whose first frame is at device sample time `sampleTime`: copies the
+  // picked channels into the ring and wakes the processing thread, or counts
+  // the block dropped.
+  void handOver(std::size_t frames, std::int64_t sampleTime);
+  void handOver(std::size_t frames) { handOver(frames, nextSampleTime); }
+  // Processing thread: `frames` device frames of silence in place of input
+  // that never arrived, through the resamplers as if it had.
+  void fillSilence(std::int64_t frames);
+
+  // Read-only once started (set on the main thread before the unit runs).
   AudioUnit au = nullptr;
-  std::int64_t nch;
-  std::vector<std::int64_t> picks;
-  std::unique_ptr<float[]> storage;
-  AudioBufferList* abl = nullptr;
+  const std::int64_t nch;
+  const std::vector<std::int64_t> picks;
+  const std::unique_ptr<float[]> storage;  // its samples: the audio thread's
+  AudioBufferList* const abl;              // its buffers: the audio thread's
+  double captureRate = 0;
+
+  // Audio thread only: where the next block starts when the platform gives no sample time.
+  std::int64_t nextSampleTime = 0;
+
+  // Processing thread only (the resamplers from start on).
   std::vector<Resampler> resamplers;
   std::vector<std::vector<std::int16_t>> pending;
-  // Processing thread only: one buffer serves every frame and stops
-  // allocating once it has grown to the largest.
-  std::vector<std::uint8_t> frame;
+  std::vector<std::uint8_t> frame;  // one buffer serves every frame, grown to the largest
   std::chrono::steady_clock::time_point lastCallback;
-
-  // Processing thread only: where the stream stands in device time.
-  struct Timeline {
+  struct Timeline {  // where the stream stands in device time
     bool begun = false;
     std::int64_t origin = 0;  // sample time of the first block
     std::int64_t next = 0;    // sample time the next block should start at
     std::uint64_t droppedSeen = 0;
   };
   Timeline timeline;
-  std::vector<float> zeros;  // processing thread: silence fed through the resamplers
+  std::vector<float> zeros;  // silence fed through the resamplers
 
-  // Audio thread only: where the next block starts when the platform gives no sample time.
-  std::int64_t nextSampleTime = 0;
-
+  // Between threads: the audio thread's blocks to the processing thread, its
+  // frames to the writer thread, its gaps to the main thread.
   BlockRing ring;
   FrameQueue output;
   GapLog gaps;
+
+  // Counters the main thread reads: written by the audio thread (dropped,
+  // failed) and the processing thread (block size, non-finite per pick).
   std::atomic<std::uint64_t> droppedBlocks{0};
-  std::atomic<std::uint64_t> failedRenders{0};  // audio thread: device overruns and read errors
-  std::atomic<std::uint32_t> lastBlockFrames{0};  // processing thread: for the support log
-  // Processing thread, per pick: non-finite samples the resampler took as silence.
+  std::atomic<std::uint64_t> failedRenders{0};
+  std::atomic<std::uint32_t> lastBlockFrames{0};
   std::unique_ptr<std::atomic<std::uint64_t>[]> nonFinite;
+
   ProcessingThread processingThread;  // last: it stops before the members it uses go
 };
 

@@ -84,34 +84,49 @@ void endOnSignal(int signal) {
   process::end(0);
 }
 
-std::string deviceName(AudioObjectID device) { return stringProp(device, kAudioObjectPropertyName); }
-
-void checkChannels(AudioObjectID device) {
-  if (wanted.empty()) fail("no channels given", 2);
-  for (auto channel : wanted)
-    if (channel < 1 || channel > devChannels)
-      fail("Channel " + std::to_string(channel) + " does not exist on " + deviceName(device) + " (" +
-               std::to_string(devChannels) + " inputs)",
+void checkChannels(const ResolvedRun& run) {
+  if (run.wanted.empty()) fail("no channels given", 2);
+  for (auto channel : run.wanted)
+    if (channel < 1 || channel > run.deviceChannels)
+      fail("Channel " + std::to_string(channel) + " does not exist on " + run.name + " (" +
+               std::to_string(run.deviceChannels) + " inputs)",
            2);
   // A frame counts its channels in one byte.
-  if (wanted.size() > Capture::maxPicks)
-    fail("Too many channels: " + std::to_string(wanted.size()) + " (at most " + std::to_string(Capture::maxPicks) +
-             ")",
+  if (run.wanted.size() > Capture::maxPicks)
+    fail("Too many channels: " + std::to_string(run.wanted.size()) + " (at most " +
+             std::to_string(Capture::maxPicks) + ")",
          2);
 }
 
-void negotiateRate(AudioObjectID device) {
+void negotiateRate(const ResolvedRun& run) {
   auto requested = parseRate(arg("--rate").value_or(""));
   if (!requested || !(*requested > 0)) return;
-  double current = sampleRate(device);
+  double current = sampleRate(run.device);
   if (std::fabs(current - *requested) <= 1) return;
-  bool confirmed = setSampleRate(device, *requested);
-  support::logRateRequest(deviceName(device), current, *requested, confirmed);
+  bool confirmed = setSampleRate(run.device, *requested);
+  support::logRateRequest(run.name, current, *requested, confirmed);
   if (confirmed) return;
-  double now = sampleRate(device);
-  fail(deviceName(device) + " refused " + wholeHz(*requested) + " Hz (now " + wholeHz(now) +
+  double now = sampleRate(run.device);
+  fail(run.name + " refused " + wholeHz(*requested) + " Hz (now " + wholeHz(now) +
            " Hz). The console's clock may decide the rate.",
        2);
+}
+
+// The device looked up once and every value the run needs read once, in the
+// order the checks need them.
+ResolvedRun resolveRun(const std::string& requested) {
+  auto device = findDevice(requested);
+  if (!device) fail("Audio device not found: " + requested, 3);
+  ResolvedRun run;
+  run.device = *device;
+  run.name = stringProp(*device, kAudioObjectPropertyName);
+  run.uid = stringProp(*device, kAudioDevicePropertyDeviceUID);
+  run.deviceChannels = inputChannelCount(*device);
+  run.wanted = parseChannelList(arg("--channels").value_or("1"));
+  checkChannels(run);
+  negotiateRate(run);
+  run.rate = sampleRate(*device);
+  return run;
 }
 }  // namespace
 
@@ -126,22 +141,19 @@ void runCommand() {
   if (!name) fail("missing --device", 2);
   ensureMicrophoneAccess();
 
-  auto device = findDevice(*name);
-  if (!device) fail("Audio device not found: " + *name, 3);
-  devChannels = inputChannelCount(*device);
-  wanted = parseChannelList(arg("--channels").value_or("1"));
-  checkChannels(*device);
-  negotiateRate(*device);
-  startRate = sampleRate(*device);
+  static const ResolvedRun run = resolveRun(*name);  // read by the watchdog for good
+  devChannels = run.deviceChannels;
+  wanted = run.wanted;
+  startRate = run.rate;
 
   std::vector<std::int64_t> picks;
   for (auto channel : wanted) picks.push_back(channel - 1);
   cap = new Capture(devChannels, std::move(picks));
-  cap->start(*device);
+  cap->start(run);
+  support::logCaptureStarted(run, cap->rate());
 
   readerStarted.store(true);
   std::thread(controlChannelReader).detach();
-  AudioObjectID watched = *device;
-  host::everyInterval(1.0, [watched] { watchdogTick(watched); });
+  host::everyInterval(1.0, [] { watchdogTick(run); });
   host::runMainLoop();
 }

@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "capture/capture.h"
-#include "device/audio_properties.h"
 #include "process/event_queue.h"
 #include "process/support_line.h"
 #include "text/whole_hz.h"
@@ -36,17 +35,15 @@ void logRateRequest(const std::string& device, double current, double requested,
                                    wholeHz(current) + " Hz): " + (confirmed ? "confirmed" : "refused"));
 }
 
-void logCaptureStarted(AudioObjectID device, std::int64_t deviceChannels, double rate,
-                       const std::vector<std::int64_t>& picks) {
+void logCaptureStarted(const ResolvedRun& run, double rate) {
   std::string channels;
-  for (auto pick : picks) {
+  for (auto channel : run.wanted) {
     if (!channels.empty()) channels += ',';
-    channels += std::to_string(pick + 1);
+    channels += std::to_string(channel);
   }
-  write(false, "capture: " + quoted(stringProp(device, kAudioObjectPropertyName)) + " uid " +
-                              quoted(stringProp(device, kAudioDevicePropertyDeviceUID)) + ", " +
-                              std::to_string(deviceChannels) + " inputs as 32-bit float at " + wholeHz(rate) +
-                              " Hz, channels " + channels + " to 16000 Hz 16-bit frames");
+  write(false, "capture: " + quoted(run.name) + " uid " + quoted(run.uid) + ", " +
+                   std::to_string(run.deviceChannels) + " inputs as 32-bit float at " + wholeHz(rate) +
+                   " Hz, channels " + channels + " to 16000 Hz 16-bit frames");
 }
 
 namespace {
@@ -78,33 +75,30 @@ void logGaps(const GapLog::Taken& taken) {
 }
 }  // namespace
 
-void logCaptureHealth(Capture& capture) {
-  auto blockFrames = capture.lastBlockFrames.load(std::memory_order_relaxed);
-  if (blockFrames != logged.blockFrames)
-    write(false, "capture: device blocks of " + std::to_string(blockFrames) + " frames");
-  auto dropped = capture.droppedBlocks.load(std::memory_order_relaxed);
-  if (dropped != logged.droppedBlocks)
-    write(true, "dropped " + std::to_string(dropped - logged.droppedBlocks) +
-                               " blocks: the processing thread fell behind (" + std::to_string(dropped) +
-                               " in all)");
-  auto failed = capture.failedRenders.load(std::memory_order_relaxed);
-  if (failed != logged.failedRenders)
-    write(true, std::to_string(failed - logged.failedRenders) +
-                               " device blocks lost to overruns or failed reads (" + std::to_string(failed) +
-                               " in all)");
-  logged.nonFinite.resize(capture.picks.size());
-  for (std::size_t i = 0; i < capture.picks.size(); ++i) {
-    auto count = capture.nonFinite[i].load(std::memory_order_relaxed);
+void logCaptureHealth(Capture& capture, const ResolvedRun& run) {
+  auto now = capture.health();
+  if (now.blockFrames != logged.blockFrames)
+    write(false, "capture: device blocks of " + std::to_string(now.blockFrames) + " frames");
+  if (now.droppedBlocks != logged.droppedBlocks)
+    write(true, "dropped " + std::to_string(now.droppedBlocks - logged.droppedBlocks) +
+                    " blocks: the processing thread fell behind (" + std::to_string(now.droppedBlocks) +
+                    " in all)");
+  if (now.failedRenders != logged.failedRenders)
+    write(true, std::to_string(now.failedRenders - logged.failedRenders) +
+                    " device blocks lost to overruns or failed reads (" + std::to_string(now.failedRenders) +
+                    " in all)");
+  logged.nonFinite.resize(now.nonFinite.size());
+  for (std::size_t i = 0; i < now.nonFinite.size() && i < run.wanted.size(); ++i) {
+    auto count = now.nonFinite[i];
     if (count != logged.nonFinite[i])
-      write(true, "channel " + std::to_string(capture.picks[i] + 1) + ": " +
-                       std::to_string(count - logged.nonFinite[i]) +
-                       " non-finite samples taken as silence (" + std::to_string(count) + " in all)");
+      write(true, "channel " + std::to_string(run.wanted[i]) + ": " + std::to_string(count - logged.nonFinite[i]) +
+                      " non-finite samples taken as silence (" + std::to_string(count) + " in all)");
     logged.nonFinite[i] = count;
   }
-  logged.blockFrames = blockFrames;
-  logged.droppedBlocks = dropped;
-  logged.failedRenders = failed;
-  logGaps(capture.gaps.take());
+  logged.blockFrames = now.blockFrames;
+  logged.droppedBlocks = now.droppedBlocks;
+  logged.failedRenders = now.failedRenders;
+  logGaps(capture.takeGaps());
 }
 
 void logDroppedEvents() {

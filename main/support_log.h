@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "device/resolved_run.h"
 
 class Capture;
 
@@ -19,15 +19,14 @@ void logStart(const std::vector<std::string>& args);
 void logRateRequest(const std::string& device, double current, double requested, bool confirmed);
 
 // The capture as started: device, format and the channels picked.
-void logCaptureStarted(AudioObjectID device, std::int64_t deviceChannels, double rate,
-                       const std::vector<std::int64_t>& picks);
+void logCaptureStarted(const ResolvedRun& run, double rate);
 
 // Main thread, once a tick: the block size the device delivers, blocks
 // dropped because the processing thread fell behind, renders that failed
 // (device overruns and read errors), non-finite samples per channel, each
 // logged when it changes; then each gap in the stream, with its start and
 // length, once it has ended.
-void logCaptureHealth(Capture& capture);
+void logCaptureHealth(Capture& capture, const ResolvedRun& run);
 
 // Main thread, once a tick: MIDI answers dropped because standard error is
 // not being read, logged when the count changes.

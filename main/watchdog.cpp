@@ -12,16 +12,16 @@
 #include "main/support_log.h"
 
 void silenceCheck(Capture& capture) {
-  if (std::chrono::steady_clock::now() - capture.lastCallback > std::chrono::seconds(3))
+  if (std::chrono::steady_clock::now() - capture.lastBlockAt() > std::chrono::seconds(3))
     fail("No audio from device for 3 s", 3);
 }
 
-void watchdogTick(AudioObjectID device) {
-  if (cap != nullptr) support::logCaptureHealth(*cap);
+void watchdogTick(const ResolvedRun& run) {
+  if (cap != nullptr) support::logCaptureHealth(*cap, run);
   support::logDroppedEvents();
   auto devices = allDevices();
-  if (std::find(devices.begin(), devices.end(), device) == devices.end()) fail("Audio device disconnected", 3);
-  double rate = sampleRate(device);
+  if (std::find(devices.begin(), devices.end(), run.device) == devices.end()) fail("Audio device disconnected", 3);
+  double rate = sampleRate(run.device);
   if (rate > 0 && std::fabs(rate - startRate) > 1) fail("Sample rate changed to " + wholeHz(rate) + " Hz", 3);
   if (cap != nullptr) cap->requestCheck(silenceCheck);
 }

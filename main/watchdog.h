@@ -6,11 +6,11 @@
 // Silence is judged on the processing thread's clock of the last block it
 // processed. That thread never waits for standard output (frames queue for
 // the writer), so a parent that stops reading is never taken for silence.
-#include "platform/platform.h"
+#include "device/resolved_run.h"
 
 class Capture;
 
-void watchdogTick(AudioObjectID device);
+void watchdogTick(const ResolvedRun& run);
 
 // On the processing thread: more than 3 s since the last block ends the process.
 void silenceCheck(Capture& capture);

@@ -9,7 +9,10 @@
 #include <thread>
 
 #include "capture/capture.h"
+#include "tests/support/capture_view.h"
 #include "platform/sim/sim_world.h"
+
+using View = CaptureTestView;
 
 namespace {
 sim::Device fourChannels() {
@@ -44,13 +47,13 @@ class Render : public ::testing::Test {
     AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
                                           kAudioUnitManufacturer_Apple, 0, 0};
     AudioComponent component = AudioComponentFindNext(nullptr, &description);
-    EXPECT_EQ(AudioComponentInstanceNew(component, &capture->au), noErr);
+    EXPECT_EQ(AudioComponentInstanceNew(component, &View::au(*capture)), noErr);
     AudioObjectID id = 40;
-    EXPECT_EQ(AudioUnitSetProperty(capture->au, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0,
+    EXPECT_EQ(AudioUnitSetProperty(View::au(*capture), kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0,
                                    &id, sizeof id),
               noErr);
     UInt32 largest = 8192;
-    AudioUnitSetProperty(capture->au, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &largest,
+    AudioUnitSetProperty(View::au(*capture), kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &largest,
                          sizeof largest);
     return capture;
   }
@@ -61,7 +64,7 @@ class Render : public ::testing::Test {
 
   static BlockRing::Block take(Capture& capture) {
     BlockRing::Block block{nullptr, 0};
-    EXPECT_TRUE(capture.ring.front(block));
+    EXPECT_TRUE(View::ring(capture).front(block));
     return block;
   }
 };
@@ -93,10 +96,10 @@ TEST_F(Render, ClampsTheFrameCountAndPointsEveryBufferIntoStorage) {
   auto capture = captureOf({3});
   ASSERT_EQ(capture->render(nullptr, nullptr, 1, 10000), noErr);
   for (std::int64_t i = 0; i < 4; ++i) {
-    const AudioBuffer& buffer = capture->abl->mBuffers[i];
+    const AudioBuffer& buffer = View::abl(*capture)->mBuffers[i];
     EXPECT_EQ(buffer.mNumberChannels, 1u);
     EXPECT_EQ(buffer.mDataByteSize, 32768u);
-    EXPECT_EQ(buffer.mData, capture->storage.get() + i * 8192);
+    EXPECT_EQ(buffer.mData, View::storage(*capture) + i * 8192);
   }
   auto block = take(*capture);
   ASSERT_EQ(block.frames, 8192u);
@@ -107,7 +110,7 @@ TEST_F(Render, ZeroFramesHandOverAnEmptyBlock) {
   auto capture = captureOf({0, 1});
   ASSERT_EQ(capture->render(nullptr, nullptr, 1, 0), noErr);
   EXPECT_EQ(take(*capture).frames, 0u);
-  EXPECT_EQ(capture->abl->mBuffers[0].mDataByteSize, 0u);
+  EXPECT_EQ(View::abl(*capture)->mBuffers[0].mDataByteSize, 0u);
 }
 
 TEST_F(Render, AFailedRenderReturnsItsStatusAndHandsNothingOver) {
@@ -116,68 +119,68 @@ TEST_F(Render, AFailedRenderReturnsItsStatusAndHandsNothingOver) {
   configureWith(device);
   auto capture = captureOf({0});
   EXPECT_EQ(capture->render(nullptr, nullptr, 1, 512), -10863);
-  EXPECT_EQ(capture->ring.committed(), 0u);
-  EXPECT_EQ(capture->droppedBlocks.load(), 0u);
+  EXPECT_EQ(View::ring(*capture).committed(), 0u);
+  EXPECT_EQ(View::droppedBlocks(*capture), 0u);
 }
 
 TEST_F(Render, WithoutAUnitNothingIsRendered) {
   Capture capture(4, {0});
   EXPECT_EQ(capture.render(nullptr, nullptr, 1, 512), noErr);
-  EXPECT_EQ(capture.ring.committed(), 0u);
-  EXPECT_EQ(capture.abl->mBuffers[3].mDataByteSize, 2048u);
+  EXPECT_EQ(View::ring(capture).committed(), 0u);
+  EXPECT_EQ(View::abl(capture)->mBuffers[3].mDataByteSize, 2048u);
 }
 
 TEST_F(Render, AFullRingDropsAndCountsBlocksUntilTheProcessingThreadCatchesUp) {
   auto capture = captureOf({0, 1, 2});
   std::size_t fit = Capture::ringFrames / 8192;
   for (std::size_t i = 0; i < fit + 3; ++i) ASSERT_EQ(capture->render(nullptr, nullptr, 1, 8192), noErr);
-  EXPECT_EQ(capture->ring.committed(), fit);
-  EXPECT_EQ(capture->droppedBlocks.load(), 3u);
-  capture->ring.release();
+  EXPECT_EQ(View::ring(*capture).committed(), fit);
+  EXPECT_EQ(View::droppedBlocks(*capture), 3u);
+  View::ring(*capture).release();
   ASSERT_EQ(capture->render(nullptr, nullptr, 1, 8192), noErr);
-  EXPECT_EQ(capture->ring.committed(), fit + 1);
-  EXPECT_EQ(capture->droppedBlocks.load(), 3u);
+  EXPECT_EQ(View::ring(*capture).committed(), fit + 1);
+  EXPECT_EQ(View::droppedBlocks(*capture), 3u);
   // The block after the drops starts where device time is, not where the ring left off.
-  for (std::size_t i = 1; i < fit; ++i) capture->ring.release();
+  for (std::size_t i = 1; i < fit; ++i) View::ring(*capture).release();
   BlockRing::Block after{};
-  ASSERT_TRUE(capture->ring.front(after));
+  ASSERT_TRUE(View::ring(*capture).front(after));
   EXPECT_EQ(after.sampleTime, static_cast<std::int64_t>((fit + 3) * 8192));
 }
 
 TEST(ProcessingThread, AChecksRunsAfterEveryBlockHandedOverBeforeIt) {
   sim::configure(sim::World{});
   Capture capture(2, {0});
-  capture.resamplers.emplace_back(48000.0);
+  View::resamplers(capture).emplace_back(48000.0);
   for (int i = 0; i < 3; ++i) {
-    capture.ring.reserve(100);
-    capture.ring.commit();
+    View::ring(capture).reserve(100);
+    View::ring(capture).commit();
   }
   static std::uint64_t seenReleased;
   seenReleased = 0;
-  capture.requestCheck([](Capture& c) { seenReleased = c.ring.released(); });
-  capture.ring.reserve(100);
-  capture.ring.commit();
-  EXPECT_TRUE(capture.processingThread.serve(capture));
+  capture.requestCheck([](Capture& c) { seenReleased = View::ring(c).released(); });
+  View::ring(capture).reserve(100);
+  View::ring(capture).commit();
+  EXPECT_TRUE(View::processingThread(capture).serve(capture));
   EXPECT_GE(seenReleased, 3u);
-  EXPECT_EQ(capture.ring.released(), 4u);
-  EXPECT_FALSE(capture.processingThread.serve(capture));  // the check ran once
+  EXPECT_EQ(View::ring(capture).released(), 4u);
+  EXPECT_FALSE(View::processingThread(capture).serve(capture));  // the check ran once
 }
 
 // The audio thread's post is the processing thread's only prompt: every block
 // is processed however the hand-overs fall against its waits.
 TEST(ProcessingThread, EveryBlockHandedOverIsProcessedWithoutAnotherPrompt) {
   Capture capture(2, {0});  // no resamplers: a processed block writes nothing
-  capture.processingThread.start(capture);
+  View::processingThread(capture).start(capture);
   std::mt19937 random(3);
   constexpr std::uint64_t blocks = 300;
   for (std::uint64_t i = 0; i < blocks; ++i) {
-    capture.handOver(64);
+    View::handOver(capture, 64);
     if (random() % 4 == 0) std::this_thread::sleep_for(std::chrono::microseconds(random() % 500));
   }
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (capture.ring.released() < blocks && std::chrono::steady_clock::now() < deadline)
+  while (View::ring(capture).released() < blocks && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_EQ(capture.ring.released(), blocks);
-  EXPECT_EQ(capture.droppedBlocks.load(), 0u);
+  EXPECT_EQ(View::ring(capture).released(), blocks);
+  EXPECT_EQ(View::droppedBlocks(capture), 0u);
 }
 }  // namespace

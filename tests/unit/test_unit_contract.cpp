@@ -11,11 +11,14 @@
 #include <vector>
 
 #include "capture/capture.h"
+#include "tests/support/capture_view.h"
 #include "platform/common/midi_packets.h"
 #include "platform/common/unit_properties.h"
 #include "platform/sim/sim_world.h"
 #include "tests/unit/forked.h"
 #include "tests/unit/sim_devices.h"
+
+using View = CaptureTestView;
 
 namespace {
 using testing_support::inputDevice;
@@ -148,10 +151,14 @@ TEST_F(UnitContract, TheRenderBufferListMatchesTheClientFormat) {
 TEST_F(UnitContract, TheCaptureStartKeepsEveryRule) {
   auto result = testing_support::runForked([] {
     auto* capture = new Capture(deviceChannels, {0, 2});  // lives for good, as in a run
-    capture->start(deviceId);
-    for (int wait = 0; wait < 400 && capture->ring.committed() == 0; ++wait)
+    ResolvedRun run;
+    run.device = deviceId;
+    run.deviceChannels = deviceChannels;
+    run.wanted = {1, 3};
+    capture->start(run);
+    for (int wait = 0; wait < 400 && View::ring(*capture).committed() == 0; ++wait)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    _exit(capture->ring.committed() > 0 ? 0 : 1);
+    _exit(View::ring(*capture).committed() > 0 ? 0 : 1);
   });
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(result.err.find("\"started\""), std::string::npos) << result.err;
