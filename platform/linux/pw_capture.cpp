@@ -66,20 +66,12 @@ const pw_stream_events streamEvents = [] {
 }();
 
 constexpr std::int64_t streamingWaitNs = 2'000'000'000;
-
-class Locked {
- public:
-  Locked() { pw_thread_loop_lock(pwLoop()); }
-  ~Locked() { pw_thread_loop_unlock(pwLoop()); }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-};
 }  // namespace
 
 int openPwCapture(const PwSource& source, double rate, PwCaptureStream& capture) {
   if (source.channels == 0 || source.channels > SPA_AUDIO_MAX_CHANNELS || !(rate >= 1 && rate <= 4e6)) return -EINVAL;
   auto hz = static_cast<std::uint32_t>(std::lround(rate));
-  Locked locked;
+  PwLoopLocked locked(pwLoop());
   // The stream takes exactly the node's channels in the node's order
   // (no remixing), and stays on that node: when it goes, the stream ends
   // rather than moving to another source.
@@ -111,7 +103,7 @@ int openPwCapture(const PwSource& source, double rate, PwCaptureStream& capture)
 
 int startPwCapture(PwCaptureStream& capture) {
   if (capture.stream == nullptr) return -EINVAL;
-  Locked locked;
+  PwLoopLocked locked(pwLoop());
   int err = pw_stream_set_active(capture.stream, true);
   if (err < 0) return err;
   // The session manager links the stream some time after it is active: until

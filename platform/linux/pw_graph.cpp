@@ -257,17 +257,6 @@ bool connectOnce(Graph& g, int timeoutMs) {
   return answered;
 }
 
-class Locked {
- public:
-  explicit Locked(Graph& g) : g_(g) { pw_thread_loop_lock(g_.loop); }
-  ~Locked() { pw_thread_loop_unlock(g_.loop); }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-
- private:
-  Graph& g_;
-};
-
 constexpr int answerMs = 2000;
 
 std::vector<PwSource> sourcesOf(Graph& g) {
@@ -291,7 +280,7 @@ bool pwConnect(int timeoutMs) {
 
 std::vector<PwSource> pwSources(bool fresh) {
   auto& g = graph();
-  Locked locked(g);
+  PwLoopLocked locked(g.loop);
   // A daemon that is slow to answer (stalled, or busy under load) still has
   // its nodes: only one that went away takes them with it, so a stall is not
   // a disconnected device. The nodes are as the daemon last told them.
@@ -302,7 +291,7 @@ std::vector<PwSource> pwSources(bool fresh) {
 
 std::optional<PwSource> pwSource(AudioObjectID id) {
   auto& g = graph();
-  Locked locked(g);
+  PwLoopLocked locked(g.loop);
   for (auto& source : sourcesOf(g))
     if (source.id == id) return source;
   return std::nullopt;
@@ -310,7 +299,7 @@ std::optional<PwSource> pwSource(AudioObjectID id) {
 
 PwClock pwClock() {
   auto& g = graph();
-  Locked locked(g);
+  PwLoopLocked locked(g.loop);
   PwClock clock;
   clock.rate = g.forcedRate > 0 ? g.forcedRate : g.defaultRate;
   clock.allowed = g.allowedRates;
@@ -325,7 +314,7 @@ bool pwRequestRate(double rate) {
   if (std::none_of(clock.allowed.begin(), clock.allowed.end(), [&](double r) { return std::fabs(r - rate) < 0.5; }))
     return false;
   auto& g = graph();
-  Locked locked(g);
+  PwLoopLocked locked(g.loop);
   if (g.settings == nullptr || g.lost) return false;
   auto text = std::to_string(std::lround(rate));
   pw_metadata_set_property(reinterpret_cast<pw_metadata*>(g.settings), PW_ID_CORE, "clock.force-rate", "", text.c_str());

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/api/core_audio.h"
+#include "platform/common/locked.h"
 
 struct PwSource {
   AudioObjectID id = 0;        // stable for the life of the process, never 0 or 1
@@ -43,6 +44,8 @@ PwClock pwClock();
 bool pwRequestRate(double rate);
 
 // The thread loop that runs every PipeWire callback but the audio ones, and the
-// core to make streams on. Hold pwLock() around calls into PipeWire.
+// core to make streams on. Hold the loop's lock (a PwLoopLocked on pwLoop())
+// around calls into PipeWire.
 pw_core* pwCore();
 pw_thread_loop* pwLoop();
+using PwLoopLocked = Locked<pw_thread_loop, pw_thread_loop_lock, pw_thread_loop_unlock>;
