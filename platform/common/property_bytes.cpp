@@ -1,7 +1,10 @@
 #include "platform/common/property_bytes.h"
 
-#include <cstddef>
+#include <algorithm>
 #include <cstring>
+
+#include "platform/api/core_foundation.h"
+#include "platform/common/os_status.h"
 
 namespace property_bytes {
 
@@ -15,6 +18,28 @@ std::vector<unsigned char> streamConfiguration(const std::vector<UInt32>& buffer
     std::memcpy(bytes.data() + listHeader + i * sizeof buffer, &buffer, sizeof buffer);
   }
   return bytes;
+}
+
+bool makesReference(AudioObjectPropertySelector selector) {
+  return selector == kAudioObjectPropertyName || selector == kAudioDevicePropertyDeviceUID;
+}
+
+OSStatus handOut(AudioObjectPropertySelector selector, const std::vector<unsigned char>& bytes, std::size_t returned,
+                 UInt32* ioDataSize, void* outData) {
+  bool fixedSize = selector == kAudioDevicePropertyNominalSampleRate ||
+                   selector == kAudioDevicePropertyStreamConfiguration || makesReference(selector);
+  if (fixedSize && *ioDataSize < bytes.size()) {
+    if (makesReference(selector) && bytes.size() == sizeof(CFStringRef)) {
+      CFStringRef reference;
+      std::memcpy(&reference, bytes.data(), sizeof reference);
+      if (reference != nullptr) CFRelease(reference);
+    }
+    return os_status::badPropertySize;
+  }
+  std::size_t written = std::min<std::size_t>(returned, *ioDataSize);
+  std::memcpy(outData, bytes.data(), written);
+  *ioDataSize = static_cast<UInt32>(written);
+  return noErr;
 }
 
 }  // namespace property_bytes

@@ -2,7 +2,6 @@
 // PipeWire). The device list's size query rescans the machine; its data read
 // hands out what that scan found, so the two calls of one read agree.
 #include <algorithm>
-#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -83,21 +82,7 @@ OSStatus AudioObjectGetPropertyData(AudioObjectID id, const AudioObjectPropertyA
   if (address == nullptr || ioDataSize == nullptr || outData == nullptr) return badPropertySize;
   std::vector<unsigned char> bytes;
   if (auto status = valueOf(id, *address, false, false, bytes); status != noErr) return status;
-  bool isString = address->mSelector == kAudioObjectPropertyName || address->mSelector == kAudioDevicePropertyDeviceUID;
-  bool isList = isSystem(id) || address->mSelector == kAudioDevicePropertyAvailableNominalSampleRates;
-  if (!isList && *ioDataSize < bytes.size()) {
-    if (isString) {
-      CFStringRef reference;
-      std::memcpy(&reference, bytes.data(), sizeof reference);
-      if (reference != nullptr) CFRelease(reference);
-    }
-    return badPropertySize;
-  }
-  // Lists hand out what fits.
-  std::size_t written = std::min<std::size_t>(bytes.size(), *ioDataSize);
-  std::memcpy(outData, bytes.data(), written);
-  *ioDataSize = static_cast<UInt32>(written);
-  return noErr;
+  return property_bytes::handOut(address->mSelector, bytes, bytes.size(), ioDataSize, outData);
 }
 
 OSStatus AudioObjectSetPropertyData(AudioObjectID id, const AudioObjectPropertyAddress* address, UInt32,

@@ -18,6 +18,7 @@ using os_status::badPropertySize;
 using os_status::unknownProperty;
 using os_status::unspecified;  // what an unreadable property fails with
 using property_bytes::append;
+using property_bytes::makesReference;
 
 bool present(const sim::Device& device, double now) { return !device.vanishAtMs || now < *device.vanishAtMs; }
 
@@ -114,11 +115,6 @@ Value deviceValue(sim::Device& device, const AudioObjectPropertyAddress& address
   value.returned = value.bytes.size();
   return value;
 }
-
-// The size query must not create string references it would leak.
-bool makesReference(AudioObjectPropertySelector selector) {
-  return selector == kAudioObjectPropertyName || selector == kAudioDevicePropertyDeviceUID;
-}
 }  // namespace
 
 OSStatus AudioObjectGetPropertyDataSize(AudioObjectID id, const AudioObjectPropertyAddress* address, UInt32,
@@ -163,21 +159,8 @@ OSStatus AudioObjectGetPropertyData(AudioObjectID id, const AudioObjectPropertyA
     }
   }
   if (value.status != noErr) return value.status;
-  bool fixedSize = address->mSelector == kAudioDevicePropertyNominalSampleRate ||
-                   address->mSelector == kAudioDevicePropertyStreamConfiguration || makesReference(address->mSelector);
-  if (fixedSize && *ioDataSize < value.bytes.size()) {
-    if (makesReference(address->mSelector) && value.bytes.size() == sizeof(CFStringRef)) {
-      CFStringRef reference;
-      std::memcpy(&reference, value.bytes.data(), sizeof reference);
-      if (reference != nullptr) CFRelease(reference);
-    }
-    return badPropertySize;
-  }
-  // Packed lists hand out whole elements that fit, up to what the read returns.
-  std::size_t written = std::min<std::size_t>(value.returned, *ioDataSize);
-  std::memcpy(outData, value.bytes.data(), written);
-  *ioDataSize = static_cast<UInt32>(written);
-  return noErr;
+  // A short read of a packed list returns fewer bytes than its size query gave.
+  return property_bytes::handOut(address->mSelector, value.bytes, value.returned, ioDataSize, outData);
 }
 
 OSStatus AudioObjectSetPropertyData(AudioObjectID id, const AudioObjectPropertyAddress* address, UInt32,
