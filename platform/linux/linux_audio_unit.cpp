@@ -14,8 +14,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <thread>
+#include <variant>
 
 #include "platform/api/audio_toolbox.h"
 #include "platform/common/unit_properties.h"
@@ -25,20 +27,28 @@
 #include "platform/linux/linux_devices.h"
 #include "platform/linux/pw_capture.h"
 
-struct ComponentInstanceRecord {
-  std::optional<AlsaDevice> device;  // over ALSA
-  std::optional<PwSource> source;    // over PipeWire
-  hal_unit::Settings settings;
+struct AlsaSide {
+  AlsaDevice device;
   AlsaCaptureStream stream;
-  PwCaptureStream pwStream;
-  bool opened = false;
-  std::atomic<bool> started{false};
-  // Audio thread only: the outcome of the read the callback is about, and
-  // over PipeWire the block's planes from `blockStart` on.
-  long lastRead = 0;
+};
+
+struct PipeWireSide {
+  PwSource source;
+  PwCaptureStream stream;
+  // Audio thread only: the block's planes from `blockStart` on, and its time.
   const float* const* planes = nullptr;
   UInt32 blockStart = 0;
   std::uint64_t sampleTime = 0;
+};
+
+struct ComponentInstanceRecord {
+  // The device chosen and its stream, in the process's sound system; none
+  // until a device is chosen.
+  std::optional<std::variant<AlsaSide, PipeWireSide>> side;
+  hal_unit::Settings settings;
+  bool opened = false;
+  std::atomic<bool> started{false};
+  long lastRead = 0;  // audio thread only: the outcome of the read the callback is about
 };
 
 namespace {
@@ -120,9 +130,9 @@ std::uint64_t overrunLoss(const AlsaCaptureStream& stream, std::size_t period) {
   return lost == 0 ? period : lost;
 }
 
-void captureLoop(AudioUnit unit) {
+void captureLoop(AudioUnit unit, AlsaSide& side) {
   tryRealTimePriority();
-  AlsaCaptureStream& stream = unit->stream;
+  AlsaCaptureStream& stream = side.stream;
   Pacer pacer(stream.rate, stream.periodFrames);
   std::uint64_t sampleTime = 0;
   auto period = static_cast<snd_pcm_uframes_t>(stream.periodFrames);
@@ -168,42 +178,107 @@ void captureLoop(AudioUnit unit) {
 // client can take.
 void deliverBlock(void* context, const float* const* planes, UInt32 frames) {
   auto unit = static_cast<AudioUnit>(context);
+  auto& side = *std::get_if<PipeWireSide>(&*unit->side);
   UInt32 slice = std::max<UInt32>(unit->settings.maxFrames, 1);
-  unit->planes = planes;
+  side.planes = planes;
   // Only a missed cycle moves time on: a clock that differs from our count by
   // less than half a block is rounding (a stream resampled from the graph's
   // rate), and moving on for it would put a false frame of silence in the audio.
-  auto clock = unit->pwStream.blockFrame;
-  if (clock >= 0 && static_cast<std::uint64_t>(clock) > unit->sampleTime + frames / 2)
-    unit->sampleTime = static_cast<std::uint64_t>(clock);
+  auto clock = side.stream.blockFrame;
+  if (clock >= 0 && static_cast<std::uint64_t>(clock) > side.sampleTime + frames / 2)
+    side.sampleTime = static_cast<std::uint64_t>(clock);
   for (UInt32 done = 0; done < frames;) {
     UInt32 n = std::min(slice, frames - done);
-    unit->blockStart = done;
+    side.blockStart = done;
     unit->lastRead = n;
-    callBack(unit, unit->sampleTime, n);
+    callBack(unit, side.sampleTime, n);
     done += n;
   }
-  unit->planes = nullptr;
+  side.planes = nullptr;
 }
 
-OSStatus openDevice(AudioUnit unit) {
-  if (unit->source) {
-    unit->pwStream.deliver = deliverBlock;
-    unit->pwStream.context = unit;
-    return static_cast<OSStatus>(openPwCapture(*unit->source, unit->settings.client.mSampleRate, unit->pwStream));
-  }
-  int err = openAlsaCapture(unit->device->pcm, unit->device->channels, unit->settings.client.mSampleRate, unit->stream);
+// The unit's side in the process's sound system, made when the first device
+// is chosen. A later choice changes the device only: a stream already open
+// stays as it is.
+template <typename Side>
+Side& sideOf(AudioUnit unit) {
+  if (unit->side)
+    if (auto* side = std::get_if<Side>(&*unit->side)) return *side;
+  return std::get<Side>(unit->side.emplace(std::in_place_type<Side>));
+}
+
+// Each operation that differs between the sound systems, once for each.
+
+OSStatus chooseDevice(AudioUnit unit, AudioObjectID id, const AlsaSystem&) {
+  auto device = alsaDevice(id);
+  if (!device || device->channels == 0) return badDevice;
+  sideOf<AlsaSide>(unit).device = *device;
+  return noErr;
+}
+
+OSStatus chooseDevice(AudioUnit unit, AudioObjectID id, const PipeWireSystem&) {
+  auto source = pwSource(id);
+  if (!source) return badDevice;
+  sideOf<PipeWireSide>(unit).source = *source;
+  return noErr;
+}
+
+hal_unit::DeviceSide deviceSideOf(const AlsaSide& side) { return {side.device.rate, side.device.channels}; }
+
+hal_unit::DeviceSide deviceSideOf(const PipeWireSide& side) { return {pwClock().rate, side.source.channels}; }
+
+OSStatus openDevice(AudioUnit unit, AlsaSide& side) {
+  int err = openAlsaCapture(side.device.pcm, side.device.channels, unit->settings.client.mSampleRate, side.stream);
   // A device node the user may not open (no seat ACL, not in the audio
   // group) is what a refused microphone is on macOS: a unit not authorised.
   if (err == -EACCES || err == -EPERM) return kAudioUnitErr_Unauthorized;
   return err == -EBUSY ? kAudioDevicePermissionsError : static_cast<OSStatus>(err);
 }
+
+OSStatus openDevice(AudioUnit unit, PipeWireSide& side) {
+  side.stream.deliver = deliverBlock;
+  side.stream.context = unit;
+  return static_cast<OSStatus>(openPwCapture(side.source, unit->settings.client.mSampleRate, side.stream));
+}
+
+OSStatus startDevice(AudioUnit unit, AlsaSide& side) {
+  try {
+    std::thread(captureLoop, unit, std::ref(side)).detach();
+  } catch (const std::system_error& error) {
+    unit->started = false;
+    return -error.code().value();
+  }
+  return noErr;
+}
+
+OSStatus startDevice(AudioUnit unit, PipeWireSide& side) {
+  int err = startPwCapture(side.stream);
+  if (err < 0) unit->started = false;
+  return static_cast<OSStatus>(err);
+}
+
+OSStatus render(AudioUnit unit, const AlsaSide& side, UInt32 frames, AudioBufferList* data) {
+  const AlsaCaptureStream& stream = side.stream;
+  return hal_unit::fillBuffers(unit->settings, data, stream.channels, frames, [&](UInt32 channel, float* samples) {
+    convertChannel(stream.raw.data(), stream.format, stream.channels, channel, frames, samples);
+  });
+}
+
+OSStatus render(AudioUnit unit, const PipeWireSide& side, UInt32 frames, AudioBufferList* data) {
+  if (side.planes == nullptr) return cannotDoNow;  // called outside the callback
+  return hal_unit::fillBuffers(unit->settings, data, side.source.channels, frames, [&](UInt32 channel, float* samples) {
+    const float* plane = side.planes[channel];
+    if (plane == nullptr)
+      std::memset(samples, 0, frames * sizeof(float));
+    else
+      std::memcpy(samples, plane + side.blockStart, frames * sizeof(float));
+  });
+}
 }  // namespace
 
 std::optional<hal_unit::DeviceSide> hal_unit::deviceSide(AudioUnit unit) {
-  if (unit->device) return DeviceSide{unit->device->rate, unit->device->channels};
-  if (unit->source) return DeviceSide{pwClock().rate, unit->source->channels};
-  return std::nullopt;
+  if (!unit->side) return std::nullopt;
+  return std::visit([](const auto& side) { return deviceSideOf(side); }, *unit->side);
 }
 
 AudioComponent AudioComponentFindNext(AudioComponent previous, const AudioComponentDescription* description) {
@@ -227,15 +302,8 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
       if (size != sizeof(AudioObjectID)) return invalidParameter;
       AudioObjectID id32;
       std::memcpy(&id32, data, sizeof id32);
-      if (usingPipeWire()) {
-        auto source = pwSource(id32);
-        if (!source) return badDevice;
-        unit->source = source;
-      } else {
-        auto device = alsaDevice(id32);
-        if (!device || device->channels == 0) return badDevice;
-        unit->device = device;
-      }
+      auto choose = [&](const auto& system) { return chooseDevice(unit, id32, system); };
+      if (OSStatus status = std::visit(choose, soundSystem()); status != noErr) return status;
       hal_unit::deviceChosen(unit->settings);
       return noErr;
     }
@@ -246,11 +314,11 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
 
 OSStatus AudioUnitInitialize(AudioUnit unit) {
   if (unit == nullptr) return invalidParameter;
-  if (!unit->device && !unit->source) return badDevice;
+  if (!unit->side) return badDevice;
   if (OSStatus status = hal_unit::checkInitialize(unit->settings); status != noErr) return status;
   if (!unit->settings.haveClient) return formatNotSupported;
   if (unit->opened) return noErr;
-  OSStatus err = openDevice(unit);
+  OSStatus err = std::visit([&](auto& side) { return openDevice(unit, side); }, *unit->side);
   if (err != noErr) return err;
   unit->opened = true;
   return noErr;
@@ -260,18 +328,7 @@ OSStatus AudioOutputUnitStart(AudioUnit unit) {
   if (unit == nullptr) return invalidParameter;
   if (!unit->opened || unit->settings.callback.inputProc == nullptr) return uninitialized;
   if (unit->started.exchange(true)) return noErr;
-  if (unit->source) {
-    int err = startPwCapture(unit->pwStream);
-    if (err < 0) unit->started = false;
-    return static_cast<OSStatus>(err);
-  }
-  try {
-    std::thread(captureLoop, unit).detach();
-  } catch (const std::system_error& error) {
-    unit->started = false;
-    return -error.code().value();
-  }
-  return noErr;
+  return std::visit([&](auto& side) { return startDevice(unit, side); }, *unit->side);
 }
 
 OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
@@ -280,18 +337,5 @@ OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags*, const Audi
   if (unit->lastRead < 0) return cannotDoNow;  // the read behind this render failed
   if (frames > unit->settings.maxFrames) return tooManyFrames;
   if (frames > static_cast<unsigned long>(unit->lastRead)) return invalidParameter;
-  if (unit->source) {
-    if (unit->planes == nullptr) return cannotDoNow;  // called outside the callback
-    return hal_unit::fillBuffers(unit->settings, data, unit->source->channels, frames, [&](UInt32 channel, float* samples) {
-      const float* plane = unit->planes[channel];
-      if (plane == nullptr)
-        std::memset(samples, 0, frames * sizeof(float));
-      else
-        std::memcpy(samples, plane + unit->blockStart, frames * sizeof(float));
-    });
-  }
-  const AlsaCaptureStream& stream = unit->stream;
-  return hal_unit::fillBuffers(unit->settings, data, stream.channels, frames, [&](UInt32 channel, float* samples) {
-    convertChannel(stream.raw.data(), stream.format, stream.channels, channel, frames, samples);
-  });
+  return std::visit([&](const auto& side) { return render(unit, side, frames, data); }, *unit->side);
 }

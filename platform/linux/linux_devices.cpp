@@ -61,31 +61,48 @@ std::vector<AudioValueRange> rangesOf(const std::vector<double>& rates) {
 }
 }  // namespace
 
-bool usingPipeWire() {
-  static const bool chosen = choosePipeWire();
+const SoundSystem& soundSystem() {
+  static const SoundSystem chosen = choosePipeWire() ? SoundSystem{PipeWireSystem{}} : SoundSystem{AlsaSystem{}};
   return chosen;
 }
 
-std::vector<AudioObjectID> linuxDeviceIds(bool fresh) {
-  if (!usingPipeWire()) return fresh ? alsaDeviceIds() : alsaLatestDeviceIds();
+std::vector<AudioObjectID> AlsaSystem::deviceIds(bool fresh) const {
+  return fresh ? alsaDeviceIds() : alsaLatestDeviceIds();
+}
+
+std::optional<LinuxDevice> AlsaSystem::device(AudioObjectID id) const {
+  auto device = alsaDevice(id);
+  if (!device) return std::nullopt;
+  return LinuxDevice{device->name, device->uid, device->channels, device->rate, device->ranges};
+}
+
+bool AlsaSystem::setNominalRate(AudioObjectID id, double rate) const { return alsaSetNominalRate(id, rate); }
+
+std::vector<AudioObjectID> PipeWireSystem::deviceIds(bool fresh) const {
   std::vector<AudioObjectID> ids;
   for (const auto& source : pwSources(fresh)) ids.push_back(source.id);
   return ids;
 }
 
-std::optional<LinuxDevice> linuxDevice(AudioObjectID id) {
-  if (!usingPipeWire()) {
-    auto device = alsaDevice(id);
-    if (!device) return std::nullopt;
-    return LinuxDevice{device->name, device->uid, device->channels, device->rate, device->ranges};
-  }
+std::optional<LinuxDevice> PipeWireSystem::device(AudioObjectID id) const {
   auto source = pwSource(id);
   if (!source) return std::nullopt;
   auto clock = pwClock();
   return LinuxDevice{source->name, source->uid, source->channels, clock.rate, rangesOf(clock.allowed)};
 }
 
-bool linuxSetNominalRate(AudioObjectID id, double rate) {
-  if (!usingPipeWire()) return alsaSetNominalRate(id, rate);
+bool PipeWireSystem::setNominalRate(AudioObjectID id, double rate) const {
   return pwSource(id).has_value() && pwRequestRate(rate);
+}
+
+std::vector<AudioObjectID> linuxDeviceIds(bool fresh) {
+  return std::visit([&](const auto& system) { return system.deviceIds(fresh); }, soundSystem());
+}
+
+std::optional<LinuxDevice> linuxDevice(AudioObjectID id) {
+  return std::visit([&](const auto& system) { return system.device(id); }, soundSystem());
+}
+
+bool linuxSetNominalRate(AudioObjectID id, double rate) {
+  return std::visit([&](const auto& system) { return system.setNominalRate(id, rate); }, soundSystem());
 }

@@ -7,6 +7,7 @@
 // ALSA, its reason go to the support log.
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "platform/api/core_audio.h"
@@ -19,7 +20,21 @@ struct LinuxDevice {
   std::vector<AudioValueRange> ranges;
 };
 
-bool usingPipeWire();
+// The sound systems, each answering the device queries its own way.
+struct AlsaSystem {
+  std::vector<AudioObjectID> deviceIds(bool fresh) const;
+  std::optional<LinuxDevice> device(AudioObjectID id) const;
+  bool setNominalRate(AudioObjectID id, double rate) const;
+};
+struct PipeWireSystem {
+  std::vector<AudioObjectID> deviceIds(bool fresh) const;
+  std::optional<LinuxDevice> device(AudioObjectID id) const;
+  bool setNominalRate(AudioObjectID id, double rate) const;
+};
+using SoundSystem = std::variant<AlsaSystem, PipeWireSystem>;
+
+// The process's sound system, chosen at the first call.
+const SoundSystem& soundSystem();
 
 // Every device present: rescanned when `fresh`, else as the latest scan found them.
 std::vector<AudioObjectID> linuxDeviceIds(bool fresh);
