@@ -58,7 +58,7 @@ if(TAVIREL_TESTS)
     add_executable(unit_tests
       ${CMAKE_SOURCE_DIR}/tests/unit/test_args.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_biquad.cpp
       ${CMAKE_SOURCE_DIR}/tests/unit/test_control_line.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_events.cpp
-      ${CMAKE_SOURCE_DIR}/tests/unit/test_frame_output.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_process_end.cpp
+      ${CMAKE_SOURCE_DIR}/tests/unit/test_frame_format.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_process_end.cpp
       ${CMAKE_SOURCE_DIR}/tests/unit/test_resampler.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_ring.cpp
       ${CMAKE_SOURCE_DIR}/tests/unit/test_run_options.cpp ${CMAKE_SOURCE_DIR}/tests/unit/test_unicode_match.cpp)
     target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR})
