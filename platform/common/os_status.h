@@ -23,6 +23,7 @@ inline constexpr OSStatus noConnection = -10876;
 inline constexpr OSStatus tooManyFrames = -10874;
 inline constexpr OSStatus formatNotSupported = -10868;
 inline constexpr OSStatus uninitialized = -10867;
+inline constexpr OSStatus initialized = -10849;  // kAudioUnitErr_Initialized
 inline constexpr OSStatus cannotDoNow = -10863;
 
 // Core MIDI (MIDIServices.h).

@@ -65,6 +65,8 @@ OSStatus setPlainProperty(Settings& settings, AudioUnitPropertyID id, AudioUnitS
   }
 }
 
+OSStatus checkChooseDevice(bool initialised) { return initialised ? os_status::initialized : noErr; }
+
 void deviceChosen(Settings& settings) { settings.deviceInputOnly = settings.inputEnabled && !settings.outputEnabled; }
 
 OSStatus checkInitialize(const Settings& settings) { return settings.deviceInputOnly ? noErr : noConnection; }

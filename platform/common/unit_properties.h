@@ -51,6 +51,11 @@ OSStatus checkSetAddress(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnit
 OSStatus setPlainProperty(Settings& settings, AudioUnitPropertyID id, AudioUnitScope scope, const void* data,
                           UInt32 size);
 
+// Whether a device may be chosen now: only before the unit is initialised, as
+// Apple's documentation asks. The stream opened at initialising is that
+// device's; another choice would have it read as if it were the new one's.
+OSStatus checkChooseDevice(bool initialised);
+
 // Records that a device was chosen, with the sides enabled now.
 void deviceChosen(Settings& settings);
 

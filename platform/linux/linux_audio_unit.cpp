@@ -198,8 +198,7 @@ void deliverBlock(void* context, const float* const* planes, UInt32 frames) {
 }
 
 // The unit's side in the process's sound system, made when the first device
-// is chosen. A later choice changes the device only: a stream already open
-// stays as it is.
+// is chosen; a later choice, before initialising, changes the device.
 template <typename Side>
 Side& sideOf(AudioUnit unit) {
   if (unit->side)
@@ -300,6 +299,7 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
   switch (id) {
     case kAudioOutputUnitProperty_CurrentDevice: {
       if (size != sizeof(AudioObjectID)) return invalidParameter;
+      if (OSStatus status = hal_unit::checkChooseDevice(unit->opened); status != noErr) return status;
       AudioObjectID id32;
       std::memcpy(&id32, data, sizeof id32);
       auto choose = [&](const auto& system) { return chooseDevice(unit, id32, system); };

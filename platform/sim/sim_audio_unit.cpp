@@ -119,6 +119,7 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
   switch (id) {
     case kAudioOutputUnitProperty_CurrentDevice: {
       if (size != sizeof(AudioObjectID)) return invalidParameter;
+      if (OSStatus status = hal_unit::checkChooseDevice(unit->initialized); status != noErr) return status;
       if (OSStatus status = scripted(&sim::AudioUnitFaults::currentDeviceStatus); status != 0) return status;
       AudioObjectID deviceId;
       std::memcpy(&deviceId, data, sizeof deviceId);

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "device/device_catalogue.h"
+#include "platform/common/os_status.h"
 #include "platform/linux/alsa_capture.h"
 #include "platform/platform.h"
 #include "tests/alsa/recorded_console.h"
@@ -108,22 +110,62 @@ TEST(CaptureFormats, OneChannelIsPickedOutOfInterleavedFrames) {
 }  // namespace
 
 namespace {
-TEST(LinuxCaptureUnit, AnUnknownDeviceCannotBeMadeCurrent) {
+AudioUnit newUnit() {
   AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
                                         kAudioUnitManufacturer_Apple, 0, 0};
-  AudioComponent component = AudioComponentFindNext(nullptr, &description);
-  ASSERT_NE(component, nullptr);
   AudioUnit unit = nullptr;
-  ASSERT_EQ(AudioComponentInstanceNew(component, &unit), noErr);
+  EXPECT_EQ(AudioComponentInstanceNew(AudioComponentFindNext(nullptr, &description), &unit), noErr);
+  return unit;
+}
+
+OSStatus makeCurrent(AudioUnit unit, AudioObjectID id) {
+  return AudioUnitSetProperty(unit, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0, &id, sizeof id);
+}
+
+TEST(LinuxCaptureUnit, AnUnknownDeviceCannotBeMadeCurrent) {
+  AudioUnit unit = newUnit();
   ASSERT_NE(unit, nullptr);
-  AudioObjectID unknown = 987654;
-  EXPECT_NE(AudioUnitSetProperty(unit, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0, &unknown,
-                                 sizeof unknown),
-            noErr);
+  EXPECT_NE(makeCurrent(unit, 987654), noErr);
   // Without a device there is nothing to initialise or start.
   EXPECT_NE(AudioUnitInitialize(unit), noErr);
   EXPECT_NE(AudioOutputUnitStart(unit), noErr);
-  description.componentSubType = fourCharCode("vpio");
-  EXPECT_EQ(AudioComponentFindNext(nullptr, &description), nullptr);
+  AudioComponentDescription voice{kAudioUnitType_Output, fourCharCode("vpio"), kAudioUnitManufacturer_Apple, 0, 0};
+  EXPECT_EQ(AudioComponentFindNext(nullptr, &voice), nullptr);
+}
+
+TEST(LinuxCaptureUnit, AnInitialisedUnitKeepsTheDeviceItOpened) {
+  AudioUnit unit = newUnit();
+  ASSERT_NE(unit, nullptr);
+  UInt32 on = 1, off = 0;
+  auto enable = [&](AudioUnitScope scope, AudioUnitElement element, const UInt32& value) {
+    return AudioUnitSetProperty(unit, kAudioOutputUnitProperty_EnableIO, scope, element, &value, sizeof value);
+  };
+  ASSERT_EQ(enable(kAudioUnitScope_Input, 1, on), noErr);
+  ASSERT_EQ(enable(kAudioUnitScope_Output, 0, off), noErr);
+  auto desk = findDevice("desk"), studio = findDevice("studio");  // 8 channels at 48 kHz, 2 at 44.1 kHz
+  ASSERT_TRUE(desk && studio);
+  ASSERT_EQ(makeCurrent(unit, *desk), noErr);
+  AudioStreamBasicDescription client{};
+  client.mSampleRate = 48000;
+  client.mFormatID = kAudioFormatLinearPCM;
+  client.mFormatFlags = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
+  client.mBytesPerPacket = client.mBytesPerFrame = 4;
+  client.mFramesPerPacket = 1;
+  client.mChannelsPerFrame = 8;
+  client.mBitsPerChannel = 32;
+  ASSERT_EQ(
+      AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &client, sizeof client),
+      noErr);
+  ASSERT_EQ(AudioUnitInitialize(unit), noErr);
+
+  // The open stream is the desk's: over PipeWire a render would otherwise
+  // read the studio's channel count out of the desk's planes.
+  EXPECT_EQ(makeCurrent(unit, *studio), os_status::initialized);
+  AudioStreamBasicDescription device{};
+  UInt32 size = sizeof device;
+  ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 1, &device, &size),
+            noErr);
+  EXPECT_EQ(device.mChannelsPerFrame, 8u);
+  EXPECT_EQ(device.mSampleRate, 48000);
 }
 }  // namespace

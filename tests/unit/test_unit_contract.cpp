@@ -119,6 +119,7 @@ TEST_F(UnitContract, InputIsEnabledAndOutputDisabledBeforeTheDeviceIsChosen) {
   ASSERT_EQ(enableIO(inOrder, kAudioUnitScope_Output, 0, 0), noErr);
   ASSERT_EQ(chooseDevice(inOrder), noErr);
   EXPECT_EQ(AudioUnitInitialize(inOrder), noErr);
+  EXPECT_EQ(chooseDevice(inOrder), os_status::initialized);  // the running render reads the device
 }
 
 TEST_F(UnitContract, TheRenderBufferListMatchesTheClientFormat) {
