@@ -33,6 +33,19 @@ bool usableCaptureRate(double rate) {
   return validResamplerRate(rate) && rate >= lowestCaptureRate && rate <= highestCaptureRate;
 }
 
+AudioStreamBasicDescription clientFormat(double rate, UInt32 channels) {
+  AudioStreamBasicDescription format{};
+  format.mSampleRate = rate;
+  format.mFormatID = kAudioFormatLinearPCM;
+  format.mFormatFlags = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
+  format.mBytesPerPacket = 4;
+  format.mFramesPerPacket = 1;
+  format.mBytesPerFrame = 4;
+  format.mChannelsPerFrame = channels;
+  format.mBitsPerChannel = 32;
+  return format;
+}
+
 Capture::Capture(std::int64_t channels, std::vector<std::int64_t> picked)
     : nch(channels),
       picks(std::move(picked)),
@@ -87,15 +100,7 @@ void Capture::start(const ResolvedRun& run) {
   // Checked before the rate goes anywhere: a resampler cannot be built for it.
   if (!usableCaptureRate(rate)) fail("Unusable capture rate: " + wholeHz(rate) + " Hz", 3);
 
-  AudioStreamBasicDescription client{};
-  client.mSampleRate = rate;
-  client.mFormatID = kAudioFormatLinearPCM;
-  client.mFormatFlags = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
-  client.mBytesPerPacket = 4;
-  client.mFramesPerPacket = 1;
-  client.mBytesPerFrame = 4;
-  client.mChannelsPerFrame = static_cast<UInt32>(nch);
-  client.mBitsPerChannel = 32;
+  AudioStreamBasicDescription client = clientFormat(rate, static_cast<UInt32>(nch));
   OSStatus formatted = AudioUnitSetProperty(au, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &client, size);
   if (formatted != noErr) fail("Could not set capture format (" + std::to_string(formatted) + ")", 2);
 

@@ -139,3 +139,7 @@ OSStatus captureInputCallback(void* context, AudioUnitRenderActionFlags* flags, 
 
 // A capture rate the signal path can work at.
 bool usableCaptureRate(double rate);
+
+// The format the capture asks of the unit's client side: every device channel
+// in a buffer of its own, as 32-bit float.
+AudioStreamBasicDescription clientFormat(double rate, UInt32 channels);

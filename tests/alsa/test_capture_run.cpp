@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "capture/capture.h"
 #include "device/device_catalogue.h"
 #include "platform/common/os_status.h"
 #include "platform/linux/alsa_capture.h"
@@ -145,14 +146,7 @@ TEST(LinuxCaptureUnit, AnInitialisedUnitKeepsTheDeviceItOpened) {
   auto desk = findDevice("desk"), studio = findDevice("studio");  // 8 channels at 48 kHz, 2 at 44.1 kHz
   ASSERT_TRUE(desk && studio);
   ASSERT_EQ(makeCurrent(unit, *desk), noErr);
-  AudioStreamBasicDescription client{};
-  client.mSampleRate = 48000;
-  client.mFormatID = kAudioFormatLinearPCM;
-  client.mFormatFlags = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
-  client.mBytesPerPacket = client.mBytesPerFrame = 4;
-  client.mFramesPerPacket = 1;
-  client.mChannelsPerFrame = 8;
-  client.mBitsPerChannel = 32;
+  AudioStreamBasicDescription client = clientFormat(48000, 8);
   ASSERT_EQ(
       AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &client, sizeof client),
       noErr);

@@ -50,18 +50,6 @@ OSStatus chooseDevice(AudioUnit unit) {
   return AudioUnitSetProperty(unit, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0, &id, sizeof id);
 }
 
-AudioStreamBasicDescription clientFormat(UInt32 channels) {
-  AudioStreamBasicDescription format{};
-  format.mSampleRate = 48000;
-  format.mFormatID = kAudioFormatLinearPCM;
-  format.mFormatFlags = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
-  format.mBytesPerPacket = format.mBytesPerFrame = 4;
-  format.mFramesPerPacket = 1;
-  format.mChannelsPerFrame = channels;
-  format.mBitsPerChannel = 32;
-  return format;
-}
-
 class UnitContract : public ::testing::Test {
  protected:
   void SetUp() override { testing_support::configureDevices({desk()}); }
@@ -75,7 +63,7 @@ TEST_F(UnitContract, EveryPropertyTheCoreSetsLivesOnOneScopeAndElement) {
   };
   UInt32 value = 0;
   AURenderCallbackStruct callback{};
-  AudioStreamBasicDescription format = clientFormat(deviceChannels);
+  AudioStreamBasicDescription format = clientFormat(48000, deviceChannels);
   auto set = [&](const Address& at) {
     const void* data = &value;
     UInt32 size = sizeof value;
@@ -125,7 +113,7 @@ TEST_F(UnitContract, InputIsEnabledAndOutputDisabledBeforeTheDeviceIsChosen) {
 TEST_F(UnitContract, TheRenderBufferListMatchesTheClientFormat) {
   AudioUnit unit = newUnit();
   ASSERT_EQ(chooseDevice(unit), noErr);
-  AudioStreamBasicDescription format = clientFormat(deviceChannels);
+  AudioStreamBasicDescription format = clientFormat(48000, deviceChannels);
   ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &format,
                                  sizeof format),
             noErr);
