@@ -10,6 +10,7 @@
 #include "platform/linux/alsa_capture.h"
 #include "platform/platform.h"
 #include "tests/alsa/recorded_console.h"
+#include "tests/support/hal_unit.h"
 #include "tests/support/process_runner.h"
 
 namespace {
@@ -111,20 +112,12 @@ TEST(CaptureFormats, OneChannelIsPickedOutOfInterleavedFrames) {
 }  // namespace
 
 namespace {
-AudioUnit newUnit() {
-  AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
-                                        kAudioUnitManufacturer_Apple, 0, 0};
-  AudioUnit unit = nullptr;
-  EXPECT_EQ(AudioComponentInstanceNew(AudioComponentFindNext(nullptr, &description), &unit), noErr);
-  return unit;
-}
-
 OSStatus makeCurrent(AudioUnit unit, AudioObjectID id) {
   return AudioUnitSetProperty(unit, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0, &id, sizeof id);
 }
 
 TEST(LinuxCaptureUnit, AnUnknownDeviceCannotBeMadeCurrent) {
-  AudioUnit unit = newUnit();
+  AudioUnit unit = newHalUnit();
   ASSERT_NE(unit, nullptr);
   EXPECT_NE(makeCurrent(unit, 987654), noErr);
   // Without a device there is nothing to initialise or start.
@@ -135,7 +128,7 @@ TEST(LinuxCaptureUnit, AnUnknownDeviceCannotBeMadeCurrent) {
 }
 
 TEST(LinuxCaptureUnit, AnInitialisedUnitKeepsTheDeviceItOpened) {
-  AudioUnit unit = newUnit();
+  AudioUnit unit = newHalUnit();
   ASSERT_NE(unit, nullptr);
   UInt32 on = 1, off = 0;
   auto enable = [&](AudioUnitScope scope, AudioUnitElement element, const UInt32& value) {

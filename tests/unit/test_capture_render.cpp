@@ -10,6 +10,7 @@
 
 #include "capture/capture.h"
 #include "tests/support/capture_view.h"
+#include "tests/support/hal_unit.h"
 #include "platform/sim/sim_world.h"
 
 using View = CaptureTestView;
@@ -44,10 +45,7 @@ class Render : public ::testing::Test {
 
   std::unique_ptr<Capture> captureOf(std::vector<std::int64_t> picks) {
     auto capture = std::make_unique<Capture>(4, std::move(picks));
-    AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
-                                          kAudioUnitManufacturer_Apple, 0, 0};
-    AudioComponent component = AudioComponentFindNext(nullptr, &description);
-    EXPECT_EQ(AudioComponentInstanceNew(component, &View::au(*capture)), noErr);
+    View::au(*capture) = testing_support::newHalUnit();
     AudioObjectID id = 40;
     EXPECT_EQ(AudioUnitSetProperty(View::au(*capture), kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0,
                                    &id, sizeof id),

@@ -12,6 +12,7 @@
 
 #include "capture/capture.h"
 #include "tests/support/capture_view.h"
+#include "tests/support/hal_unit.h"
 #include "platform/common/midi_packets.h"
 #include "platform/common/unit_properties.h"
 #include "platform/sim/sim_world.h"
@@ -22,6 +23,7 @@ using View = CaptureTestView;
 
 namespace {
 using testing_support::inputDevice;
+using testing_support::newHalUnit;
 
 constexpr AudioObjectID deviceId = 7;
 constexpr UInt32 deviceChannels = 3;
@@ -31,14 +33,6 @@ sim::Device desk() {
   device.rate = 48000;
   device.blockFrames = 8192;  // more than the unit's default slice: the core must raise it
   return device;
-}
-
-AudioUnit newUnit() {
-  AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
-                                        kAudioUnitManufacturer_Apple, 0, 0};
-  AudioUnit unit = nullptr;
-  EXPECT_EQ(AudioComponentInstanceNew(AudioComponentFindNext(nullptr, &description), &unit), noErr);
-  return unit;
 }
 
 OSStatus enableIO(AudioUnit unit, AudioUnitScope scope, AudioUnitElement element, UInt32 on) {
@@ -70,7 +64,7 @@ TEST_F(UnitContract, EveryPropertyTheCoreSetsLivesOnOneScopeAndElement) {
     if (at.id == kAudioUnitProperty_StreamFormat) data = &format, size = sizeof format;
     if (at.id == kAudioOutputUnitProperty_SetInputCallback) data = &callback, size = sizeof callback;
     if (at.id == kAudioOutputUnitProperty_CurrentDevice) value = deviceId;
-    return AudioUnitSetProperty(newUnit(), at.id, at.scope, at.element, data, size);
+    return AudioUnitSetProperty(newHalUnit(), at.id, at.scope, at.element, data, size);
   };
   const Address valid[] = {
       {kAudioOutputUnitProperty_EnableIO, kAudioUnitScope_Input, 1},
@@ -91,18 +85,18 @@ TEST_F(UnitContract, EveryPropertyTheCoreSetsLivesOnOneScopeAndElement) {
 }
 
 TEST_F(UnitContract, InputIsEnabledAndOutputDisabledBeforeTheDeviceIsChosen) {
-  AudioUnit late = newUnit();
+  AudioUnit late = newHalUnit();
   ASSERT_EQ(chooseDevice(late), noErr);
   ASSERT_EQ(enableIO(late, kAudioUnitScope_Input, 1, 1), noErr);
   ASSERT_EQ(enableIO(late, kAudioUnitScope_Output, 0, 0), noErr);
   EXPECT_EQ(AudioUnitInitialize(late), os_status::noConnection);
 
-  AudioUnit outputLeftOn = newUnit();
+  AudioUnit outputLeftOn = newHalUnit();
   ASSERT_EQ(enableIO(outputLeftOn, kAudioUnitScope_Input, 1, 1), noErr);
   ASSERT_EQ(chooseDevice(outputLeftOn), noErr);
   EXPECT_EQ(AudioUnitInitialize(outputLeftOn), os_status::noConnection);
 
-  AudioUnit inOrder = newUnit();
+  AudioUnit inOrder = newHalUnit();
   ASSERT_EQ(enableIO(inOrder, kAudioUnitScope_Input, 1, 1), noErr);
   ASSERT_EQ(enableIO(inOrder, kAudioUnitScope_Output, 0, 0), noErr);
   ASSERT_EQ(chooseDevice(inOrder), noErr);
@@ -111,7 +105,7 @@ TEST_F(UnitContract, InputIsEnabledAndOutputDisabledBeforeTheDeviceIsChosen) {
 }
 
 TEST_F(UnitContract, TheRenderBufferListMatchesTheClientFormat) {
-  AudioUnit unit = newUnit();
+  AudioUnit unit = newHalUnit();
   ASSERT_EQ(chooseDevice(unit), noErr);
   AudioStreamBasicDescription format = clientFormat(48000, deviceChannels);
   ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &format,
