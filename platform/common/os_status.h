@@ -23,8 +23,8 @@ inline constexpr OSStatus noConnection = -10876;
 inline constexpr OSStatus tooManyFrames = -10874;
 inline constexpr OSStatus formatNotSupported = -10868;
 inline constexpr OSStatus uninitialized = -10867;
-inline constexpr OSStatus initialized = -10849;  // kAudioUnitErr_Initialized
 inline constexpr OSStatus cannotDoNow = -10863;
+inline constexpr OSStatus initialized = -10849;
 
 // Core MIDI (MIDIServices.h).
 inline constexpr OSStatus invalidClient = -10830;

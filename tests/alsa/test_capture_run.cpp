@@ -112,10 +112,6 @@ TEST(CaptureFormats, OneChannelIsPickedOutOfInterleavedFrames) {
 }  // namespace
 
 namespace {
-OSStatus makeCurrent(AudioUnit unit, AudioObjectID id) {
-  return AudioUnitSetProperty(unit, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0, &id, sizeof id);
-}
-
 TEST(LinuxCaptureUnit, AnUnknownDeviceCannotBeMadeCurrent) {
   AudioUnit unit = newHalUnit();
   ASSERT_NE(unit, nullptr);
@@ -130,12 +126,8 @@ TEST(LinuxCaptureUnit, AnUnknownDeviceCannotBeMadeCurrent) {
 TEST(LinuxCaptureUnit, AnInitialisedUnitKeepsTheDeviceItOpened) {
   AudioUnit unit = newHalUnit();
   ASSERT_NE(unit, nullptr);
-  UInt32 on = 1, off = 0;
-  auto enable = [&](AudioUnitScope scope, AudioUnitElement element, const UInt32& value) {
-    return AudioUnitSetProperty(unit, kAudioOutputUnitProperty_EnableIO, scope, element, &value, sizeof value);
-  };
-  ASSERT_EQ(enable(kAudioUnitScope_Input, 1, on), noErr);
-  ASSERT_EQ(enable(kAudioUnitScope_Output, 0, off), noErr);
+  ASSERT_EQ(enableIO(unit, kAudioUnitScope_Input, 1, 1), noErr);
+  ASSERT_EQ(enableIO(unit, kAudioUnitScope_Output, 0, 0), noErr);
   auto desk = findDevice("desk"), studio = findDevice("studio");  // 8 channels at 48 kHz, 2 at 44.1 kHz
   ASSERT_TRUE(desk && studio);
   ASSERT_EQ(makeCurrent(unit, *desk), noErr);

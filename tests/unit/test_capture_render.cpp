@@ -46,10 +46,7 @@ class Render : public ::testing::Test {
   std::unique_ptr<Capture> captureOf(std::vector<std::int64_t> picks) {
     auto capture = std::make_unique<Capture>(4, std::move(picks));
     View::au(*capture) = testing_support::newHalUnit();
-    AudioObjectID id = 40;
-    EXPECT_EQ(AudioUnitSetProperty(View::au(*capture), kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0,
-                                   &id, sizeof id),
-              noErr);
+    EXPECT_EQ(testing_support::makeCurrent(View::au(*capture), 40), noErr);
     UInt32 largest = 8192;
     AudioUnitSetProperty(View::au(*capture), kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &largest,
                          sizeof largest);

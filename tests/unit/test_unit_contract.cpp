@@ -22,8 +22,7 @@
 using View = CaptureTestView;
 
 namespace {
-using testing_support::inputDevice;
-using testing_support::newHalUnit;
+using namespace testing_support;
 
 constexpr AudioObjectID deviceId = 7;
 constexpr UInt32 deviceChannels = 3;
@@ -35,18 +34,9 @@ sim::Device desk() {
   return device;
 }
 
-OSStatus enableIO(AudioUnit unit, AudioUnitScope scope, AudioUnitElement element, UInt32 on) {
-  return AudioUnitSetProperty(unit, kAudioOutputUnitProperty_EnableIO, scope, element, &on, sizeof on);
-}
-
-OSStatus chooseDevice(AudioUnit unit) {
-  AudioObjectID id = deviceId;
-  return AudioUnitSetProperty(unit, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0, &id, sizeof id);
-}
-
 class UnitContract : public ::testing::Test {
  protected:
-  void SetUp() override { testing_support::configureDevices({desk()}); }
+  void SetUp() override { configureDevices({desk()}); }
 };
 
 TEST_F(UnitContract, EveryPropertyTheCoreSetsLivesOnOneScopeAndElement) {
@@ -86,27 +76,27 @@ TEST_F(UnitContract, EveryPropertyTheCoreSetsLivesOnOneScopeAndElement) {
 
 TEST_F(UnitContract, InputIsEnabledAndOutputDisabledBeforeTheDeviceIsChosen) {
   AudioUnit late = newHalUnit();
-  ASSERT_EQ(chooseDevice(late), noErr);
+  ASSERT_EQ(makeCurrent(late, deviceId), noErr);
   ASSERT_EQ(enableIO(late, kAudioUnitScope_Input, 1, 1), noErr);
   ASSERT_EQ(enableIO(late, kAudioUnitScope_Output, 0, 0), noErr);
   EXPECT_EQ(AudioUnitInitialize(late), os_status::noConnection);
 
   AudioUnit outputLeftOn = newHalUnit();
   ASSERT_EQ(enableIO(outputLeftOn, kAudioUnitScope_Input, 1, 1), noErr);
-  ASSERT_EQ(chooseDevice(outputLeftOn), noErr);
+  ASSERT_EQ(makeCurrent(outputLeftOn, deviceId), noErr);
   EXPECT_EQ(AudioUnitInitialize(outputLeftOn), os_status::noConnection);
 
   AudioUnit inOrder = newHalUnit();
   ASSERT_EQ(enableIO(inOrder, kAudioUnitScope_Input, 1, 1), noErr);
   ASSERT_EQ(enableIO(inOrder, kAudioUnitScope_Output, 0, 0), noErr);
-  ASSERT_EQ(chooseDevice(inOrder), noErr);
+  ASSERT_EQ(makeCurrent(inOrder, deviceId), noErr);
   EXPECT_EQ(AudioUnitInitialize(inOrder), noErr);
-  EXPECT_EQ(chooseDevice(inOrder), os_status::initialized);  // the running render reads the device
+  EXPECT_EQ(makeCurrent(inOrder, deviceId), os_status::initialized);  // from now on the unit keeps its device
 }
 
 TEST_F(UnitContract, TheRenderBufferListMatchesTheClientFormat) {
   AudioUnit unit = newHalUnit();
-  ASSERT_EQ(chooseDevice(unit), noErr);
+  ASSERT_EQ(makeCurrent(unit, deviceId), noErr);
   AudioStreamBasicDescription format = clientFormat(48000, deviceChannels);
   ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &format,
                                  sizeof format),
@@ -132,7 +122,7 @@ TEST_F(UnitContract, TheRenderBufferListMatchesTheClientFormat) {
 // Everything the core asks of the unit, the way it asks it: a start through
 // the stand-in renders blocks larger than the unit's default slice.
 TEST_F(UnitContract, TheCaptureStartKeepsEveryRule) {
-  auto result = testing_support::runForked([] {
+  auto result = runForked([] {
     auto* capture = new Capture(deviceChannels, {0, 2});  // lives for good, as in a run
     ResolvedRun run;
     run.device = deviceId;
