@@ -114,8 +114,13 @@ double secondsBetween(const snd_htimestamp_t& from, const snd_htimestamp_t& to) 
 // Frames an overrun loses, asked of the stopped stream before it is prepared
 // again: what it held unread (prepare discards it) and what the device
 // delivered since the overrun stopped it. An estimate: the time since then
-// comes from the stream's time stamps, and the restart follows at once.
-std::uint64_t overrunLoss(const AlsaCaptureStream& stream, std::size_t period) {
+// comes from the stream's time stamps, and the restart follows at once. The
+// device ran on from the start of our last read, which returned `lastGot`
+// frames, so no more than the rest of that time can be lost: plugins that
+// leave the trigger time stamp at the start would otherwise have the whole
+// run counted as lost.
+std::uint64_t overrunLoss(const AlsaCaptureStream& stream, std::size_t period, double sinceLastRead,
+                          std::uint64_t lastGot) {
   snd_pcm_status_t* status;
   snd_pcm_status_alloca(&status);
   if (snd_pcm_status(stream.pcm, status) < 0) return period;
@@ -126,6 +131,8 @@ std::uint64_t overrunLoss(const AlsaCaptureStream& stream, std::size_t period) {
   double since = stopped.tv_sec == 0 && stopped.tv_nsec == 0 ? 0 : secondsBetween(stopped, now);
   // A clock that went back, or a stop long ago, says nothing about this overrun.
   if (!(since > 0 && since < 60)) since = 0;
+  double latest = sinceLastRead - static_cast<double>(unread + lastGot) / stream.rate;
+  if (since == 0 || since > latest) since = std::max(latest, 0.0);
   std::uint64_t lost = unread + static_cast<std::uint64_t>(std::llround(since * stream.rate));
   return lost == 0 ? period : lost;
 }
@@ -136,10 +143,15 @@ void captureLoop(AudioUnit unit, AlsaSide& side) {
   Pacer pacer(stream.rate, stream.periodFrames);
   std::uint64_t sampleTime = 0;
   auto period = static_cast<snd_pcm_uframes_t>(stream.periodFrames);
+  // The last read that returned frames: when it began, and how many.
+  auto lastReadStart = std::chrono::steady_clock::now();
+  std::uint64_t lastGot = 0;
   for (;;) {
     auto readStart = std::chrono::steady_clock::now();
     snd_pcm_sframes_t got = snd_pcm_readi(stream.pcm, stream.raw.data(), period);
     if (got >= 0) {
+      lastReadStart = readStart;
+      lastGot = static_cast<std::uint64_t>(got);
       unit->lastRead = got;
       callBack(unit, sampleTime, static_cast<UInt32>(got));
       pacer.after(readStart, static_cast<std::size_t>(got));
@@ -151,8 +163,9 @@ void captureLoop(AudioUnit unit, AlsaSide& side) {
         continue;
       case -EPIPE: {  // overrun: the render for it fails, and time moves on by what was lost
         unit->lastRead = got;
-        std::uint64_t lost = overrunLoss(stream, period);
         auto stoppedAt = std::chrono::steady_clock::now();
+        std::uint64_t lost =
+            overrunLoss(stream, period, std::chrono::duration<double>(stoppedAt - lastReadStart).count(), lastGot);
         std::uint64_t before = sampleTime;
         callBack(unit, sampleTime, static_cast<UInt32>(period));
         if (snd_pcm_prepare(stream.pcm) < 0) return;
@@ -175,18 +188,14 @@ void captureLoop(AudioUnit unit, AlsaSide& side) {
   }
 }
 // PipeWire's audio thread: one block, handed to the callback in slices the
-// client can take.
-void deliverBlock(void* context, const float* const* planes, UInt32 frames) {
+// client can take. Time moves on by the frames delivered, and by the cycles
+// the graph ran without us: that input is lost, and the jump shows it.
+void deliverBlock(void* context, const float* const* planes, UInt32 frames, std::uint64_t missed) {
   auto unit = static_cast<AudioUnit>(context);
   auto& side = *std::get_if<PipeWireSide>(&*unit->side);
   UInt32 slice = std::max<UInt32>(unit->settings.maxFrames, 1);
   side.planes = planes;
-  // Only a missed cycle moves time on: a clock that differs from our count by
-  // less than half a block is rounding (a stream resampled from the graph's
-  // rate), and moving on for it would put a false frame of silence in the audio.
-  auto clock = side.stream.blockFrame;
-  if (clock >= 0 && static_cast<std::uint64_t>(clock) > side.sampleTime + frames / 2)
-    side.sampleTime = static_cast<std::uint64_t>(clock);
+  side.sampleTime += missed;
   for (UInt32 done = 0; done < frames;) {
     UInt32 n = std::min(slice, frames - done);
     side.blockStart = done;

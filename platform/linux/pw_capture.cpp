@@ -8,48 +8,102 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <ctime>
 
 namespace {
-// Where this cycle stands in stream frames since the first: the graph
-// clock's ticks go on while the stream misses cycles, so a miss shows as a
-// jump. Exact while the graph runs at the stream's rate; converted otherwise.
-void clockBlock(PwCaptureStream& capture) {
-  pw_time time{};
-  if (pw_stream_get_time_n(capture.stream, &time, sizeof time) < 0 || time.rate.denom == 0 || capture.rate == 0) {
-    capture.blockFrame = -1;
-    return;
-  }
-  if (!capture.clockSeen) {
-    capture.clockSeen = true;
-    capture.firstTicks = time.ticks;
-  }
-  std::uint64_t ticks = time.ticks - capture.firstTicks;
-  if (time.rate.num == 1 && time.rate.denom == capture.rate) {
-    capture.blockFrame = static_cast<std::int64_t>(ticks);
-  } else {
-    double seconds = static_cast<double>(ticks) * time.rate.num / time.rate.denom;
-    capture.blockFrame = std::llround(seconds * capture.rate);
-  }
+std::int64_t monotonicNs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-void onProcess(void* data) {
-  auto& capture = *static_cast<PwCaptureStream*>(data);
-  pw_buffer* buffer = pw_stream_dequeue_buffer(capture.stream);
-  if (buffer == nullptr) return;
-  clockBlock(capture);
-  spa_buffer* buf = buffer->buffer;
-  UInt32 channels = std::min<UInt32>(capture.channels, buf->n_datas);
-  std::uint32_t frames = UINT32_MAX;
+// Buffers taken in one callback: one a cycle, more only when the stream fell
+// behind; the stream is given far fewer than this.
+constexpr std::size_t mostBuffersAtOnce = 16;
+
+// The block's frames (the shortest plane) and its planes, in capture.planes.
+std::uint32_t mapPlanes(PwCaptureStream& capture, const spa_buffer& buf) {
+  UInt32 channels = std::min<UInt32>(capture.channels, buf.n_datas);
+  std::uint32_t frames = channels == 0 ? 0 : UINT32_MAX;
   for (UInt32 c = 0; c < channels; ++c) {
-    const spa_data& plane = buf->datas[c];
+    const spa_data& plane = buf.datas[c];
     std::uint32_t offset = std::min(plane.chunk->offset, plane.maxsize);
     std::uint32_t size = std::min(plane.chunk->size, plane.maxsize - offset);
     frames = std::min(frames, static_cast<std::uint32_t>(size / sizeof(float)));
     capture.planes[c] = plane.data == nullptr ? nullptr : static_cast<const float*>(SPA_PTROFF(plane.data, offset, void));
   }
   for (UInt32 c = channels; c < capture.channels; ++c) capture.planes[c] = nullptr;
-  if (channels > 0 && frames > 0 && frames != UINT32_MAX) capture.deliver(capture.context, capture.planes.data(), frames);
-  pw_stream_queue_buffer(capture.stream, buffer);
+  return frames;
+}
+
+void onProcess(void* data) {
+  auto& capture = *static_cast<PwCaptureStream*>(data);
+  std::array<pw_buffer*, mostBuffersAtOnce> taken{};
+  std::uint32_t count = 0;
+  while (count < taken.size())
+    if ((taken[count] = pw_stream_dequeue_buffer(capture.stream)) != nullptr)
+      ++count;
+    else
+      break;
+  if (count == 0) return;
+  // How long the audio thread was held up since the last callback: only the
+  // cycles that began while it was do we take as missed.
+  std::int64_t now = monotonicNs();
+  std::int64_t held = std::max(capture.longestIdleNs, now - capture.lastAliveNs);
+  capture.longestIdleNs = 0;
+  std::uint64_t missed = 0;
+  if (capture.position != nullptr)
+    missed = missedFrames(capture.lastCycle, capture.position->clock, count, held, capture.rate);
+  else
+    capture.lastCycle.valid = false;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t frames = mapPlanes(capture, *taken[i]->buffer);
+    if (frames > 0) {
+      capture.deliver(capture.context, capture.planes.data(), frames, missed);
+      missed = 0;
+    }
+    pw_stream_queue_buffer(capture.stream, taken[i]);
+  }
+  capture.lastAliveNs = monotonicNs();
+}
+
+// The audio thread's pulse: a timer on its loop, so that it is seen awake
+// every `pulseNs` while it can run. The graph skips a follower now and then
+// when clients come and go, and a skipped cycle loses nothing; a cycle that
+// began while the thread was held up (descheduled, stopped) lost its input.
+constexpr std::int64_t pulseNs = 2'000'000;
+
+void onPulse(void* data, std::uint64_t) {
+  auto& capture = *static_cast<PwCaptureStream*>(data);
+  std::int64_t now = monotonicNs();
+  capture.longestIdleNs = std::max(capture.longestIdleNs, now - capture.lastAliveNs);
+  capture.lastAliveNs = now;
+}
+
+pw_loop* audioLoop() { return pw_data_loop_get_loop(pw_context_get_data_loop(pw_core_get_context(pwCore()))); }
+
+// Made on the audio thread, which owns its loop's sources.
+int startPulse(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* user) {
+  auto& capture = *static_cast<PwCaptureStream*>(user);
+  capture.lastAliveNs = monotonicNs();
+  capture.pulse = pw_loop_add_timer(audioLoop(), onPulse, &capture);
+  if (capture.pulse == nullptr) return -errno;
+  timespec every{0, pulseNs};
+  return pw_loop_update_timer(audioLoop(), capture.pulse, &every, &every, false);
+}
+
+// The position moves to the audio thread through its own loop, so a callback
+// never reads one the graph has just taken back.
+int setPosition(spa_loop*, bool, std::uint32_t, const void* data, std::size_t, void* user) {
+  static_cast<PwCaptureStream*>(user)->position = *static_cast<const spa_io_position* const*>(data);
+  return 0;
+}
+
+void onIoChanged(void* data, std::uint32_t id, void* area, std::uint32_t size) {
+  if (id != SPA_IO_Position) return;
+  auto& capture = *static_cast<PwCaptureStream*>(data);
+  const spa_io_position* position = size >= sizeof(spa_io_position) ? static_cast<spa_io_position*>(area) : nullptr;
+  pw_loop_invoke(audioLoop(), setPosition, 0, &position, sizeof position, true, &capture);
 }
 
 void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char*) {
@@ -61,6 +115,7 @@ const pw_stream_events streamEvents = [] {
   pw_stream_events events{};
   events.version = PW_VERSION_STREAM_EVENTS;
   events.state_changed = onStateChanged;
+  events.io_changed = onIoChanged;
   events.process = onProcess;
   return events;
 }();
@@ -84,6 +139,7 @@ int openPwCapture(const PwSource& source, double rate, PwCaptureStream& capture)
   capture.channels = source.channels;
   capture.rate = hz;
   pw_stream_add_listener(capture.stream, &capture.listener, &streamEvents, &capture);
+  pw_loop_invoke(audioLoop(), startPulse, 0, nullptr, 0, true, &capture);
 
   spa_audio_info_raw info{};
   info.format = SPA_AUDIO_FORMAT_F32P;

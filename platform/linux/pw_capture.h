@@ -8,7 +8,9 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
+#include "platform/linux/pw_cycles.h"
 #include "platform/linux/pw_graph.h"
 
 struct PwCaptureStream {
@@ -16,17 +18,21 @@ struct PwCaptureStream {
   spa_hook listener{};
   UInt32 channels = 0;
   // Called on the audio thread with each block: `planes` holds one pointer per
-  // channel (null for a channel without data), valid during the call only.
-  void (*deliver)(void* context, const float* const* planes, UInt32 frames) = nullptr;
+  // channel (null for a channel without data), valid during the call only;
+  // `missed` is the frames of the graph cycles the stream missed before it.
+  void (*deliver)(void* context, const float* const* planes, UInt32 frames, std::uint64_t missed) = nullptr;
   void* context = nullptr;
-  std::array<const float*, SPA_AUDIO_MAX_CHANNELS> planes{};  // audio thread only
-  // Audio thread only: the stream frame of the block being delivered, from
-  // the graph clock, so that cycles the stream missed show as a jump; -1
-  // while the clock says nothing.
-  std::int64_t blockFrame = -1;
-  std::uint64_t firstTicks = 0;
-  bool clockSeen = false;
   std::uint32_t rate = 0;
+  // Audio thread only: the graph's position as the driver shares it with the
+  // stream (set on the audio thread, so it never changes under a callback),
+  // the cycle last seen in it, when the thread was last seen awake and the
+  // longest it was not since the last callback, and the planes of the block
+  // being delivered.
+  const spa_io_position* position = nullptr;
+  CycleAnchor lastCycle;
+  spa_source* pulse = nullptr;
+  std::int64_t lastAliveNs = 0, longestIdleNs = 0;
+  std::array<const float*, SPA_AUDIO_MAX_CHANNELS> planes{};
   pw_stream_state state = PW_STREAM_STATE_UNCONNECTED;        // under the loop's lock
 };
 
