@@ -75,6 +75,10 @@ Capture::Health Capture::health() const {
 
 double Capture::rate() const { return captureRate; }
 
+double Capture::streamedSeconds() const {
+  return captureRate > 0 ? static_cast<double>(streamedFrames.load(std::memory_order_relaxed)) / captureRate : 0;
+}
+
 void Capture::start(const ResolvedRun& run) {
   AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
                                         kAudioUnitManufacturer_Apple, 0, 0};

@@ -77,6 +77,10 @@ class Capture {
   Health health() const;
   // Main thread: the gaps in the stream noted since the last call.
   GapLog::Taken takeGaps() { return gaps.take(); }
+  // Any thread: the run so far, for its last line: every gap, and the
+  // stream's length in device time.
+  GapLog::Totals gapTotals() { return gaps.totals(); }
+  double streamedSeconds() const;
 
  private:
   friend class ProcessingThread;
@@ -113,6 +117,7 @@ class Capture {
     std::int64_t origin = 0;  // sample time of the first block
     std::int64_t next = 0;    // sample time the next block should start at
     std::uint64_t droppedSeen = 0;
+    std::uint64_t failedSeen = 0;
   };
   Timeline timeline;
   std::vector<float> zeros;  // silence fed through the resamplers
@@ -128,6 +133,7 @@ class Capture {
   std::atomic<std::uint64_t> droppedBlocks{0};
   std::atomic<std::uint64_t> failedRenders{0};
   std::atomic<std::uint32_t> lastBlockFrames{0};
+  std::atomic<std::int64_t> streamedFrames{0};  // device frames since the first block, gaps included
   std::unique_ptr<std::atomic<std::uint64_t>[]> nonFinite;
 
   ProcessingThread processingThread;  // last: it stops before the members it uses go

@@ -53,12 +53,17 @@ void Capture::process(const float* blocks, std::size_t frames, std::int64_t samp
     timeline.origin = sampleTime;
   } else if (std::int64_t gap = sampleTime - timeline.next; gap != 0) {
     double rate = deviceRate(resamplers);
+    // The counters say which loss it was: ours (the ring was full), a render
+    // that failed, or else the device's clock skipping input.
     auto dropped = droppedBlocks.load(std::memory_order_relaxed);
-    bool ringFull = dropped != timeline.droppedSeen;
+    auto failed = failedRenders.load(std::memory_order_relaxed);
+    Gap::Cause cause = dropped != timeline.droppedSeen ? Gap::Cause::ringFull
+                       : failed != timeline.failedSeen ? Gap::Cause::failedRender
+                                                       : Gap::Cause::device;
     timeline.droppedSeen = dropped;
+    timeline.failedSeen = failed;
     if (gap > 0 && static_cast<double>(gap) <= longestGapSeconds * rate) {
-      gaps.note(ringFull ? Gap::Cause::ringFull : Gap::Cause::device,
-                static_cast<double>(timeline.next - timeline.origin) / rate, static_cast<double>(gap) / rate);
+      gaps.note(cause, static_cast<double>(timeline.next - timeline.origin) / rate, static_cast<double>(gap) / rate);
       fillSilence(gap);
     } else if (gap < 0 && sampleTime + n > timeline.next) {
       // Overlaps what the stream already has: only the new part goes on.
@@ -69,6 +74,7 @@ void Capture::process(const float* blocks, std::size_t frames, std::int64_t samp
     }
   }
   timeline.next = sampleTime + n;
+  streamedFrames.store(timeline.next - timeline.origin, std::memory_order_relaxed);
 
   if (skip == 0) {
     processChannels(resamplers, blocks, frames, pending);

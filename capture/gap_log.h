@@ -9,9 +9,10 @@
 
 struct Gap {
   enum class Cause {
-    ringFull,  // blocks the audio thread could not hand over
-    device,    // input the device or its driver lost (overruns, failed reads, missed cycles)
-    queueFull, // frames standard output had no room for while the parent did not read
+    ringFull,      // blocks the audio thread could not hand over
+    failedRender,  // blocks the device could not deliver (overruns, failed reads)
+    device,        // input the device or its driver skipped (missed cycles)
+    queueFull,     // frames standard output had no room for while the parent did not read
   };
   Cause cause;
   double atSeconds;      // stream time where the silence begins, after "started"
@@ -24,6 +25,7 @@ class GapLog {
   // one ends is the same gap going on.
   void note(Gap::Cause cause, double atSeconds, double seconds) {
     std::lock_guard guard(lock_);
+    totals_.seconds += seconds;
     if (!gaps_.empty()) {
       Gap& last = gaps_.back();
       if (last.cause == cause && last.atSeconds + last.seconds >= atSeconds - 1e-9) {
@@ -33,6 +35,7 @@ class GapLog {
       }
     }
     grew_ = true;
+    ++totals_.gaps;
     // A support log needs the first gaps and a count of the rest, not each of thousands.
     if (gaps_.size() >= kept) {
       ++untold_;
@@ -40,6 +43,16 @@ class GapLog {
       return;
     }
     gaps_.push_back({cause, atSeconds, seconds});
+  }
+
+  // Any thread: every gap since the start, the one still growing included.
+  struct Totals {
+    std::uint64_t gaps = 0;
+    double seconds = 0;
+  };
+  Totals totals() {
+    std::lock_guard guard(lock_);
+    return totals_;
   }
 
   struct Taken {
@@ -76,4 +89,5 @@ class GapLog {
   std::uint64_t untold_ = 0;
   double untoldSeconds_ = 0;
   bool grew_ = false;
+  Totals totals_;
 };

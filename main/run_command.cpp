@@ -151,6 +151,7 @@ void runCommand() {
   cap = new Capture(devChannels, std::move(picks));
   cap->start(run);
   support::logCaptureStarted(run, cap->rate());
+  process::setEndNote([] { support::logRunSummary(*cap); });
 
   readerStarted.store(true);
   std::thread(controlChannelReader).detach();

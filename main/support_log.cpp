@@ -47,14 +47,17 @@ void logCaptureStarted(const ResolvedRun& run, double rate) {
 }
 
 namespace {
-const char* lostTo(Gap::Cause cause) {
+// Why the audio was lost, and how the gap's length is known.
+std::string lostTo(Gap::Cause cause) {
   switch (cause) {
     case Gap::Cause::ringFull:
-      return "the processing thread fell behind";
+      return "the processing thread fell behind (blocks dropped, counted)";
+    case Gap::Cause::failedRender:
+      return std::string("the device overran or a read failed (") + host::inputLossMeasure() + ")";
     case Gap::Cause::device:
-      return "lost by the device (overrun, failed read or missed cycle)";
+      return std::string("the device skipped input (") + host::inputLossMeasure() + ")";
     case Gap::Cause::queueFull:
-      return "no room left for frames while standard output was not read";
+      return "no room left for frames while standard output was not read (counted)";
   }
   return "";
 }
@@ -99,6 +102,15 @@ void logCaptureHealth(Capture& capture, const ResolvedRun& run) {
   logged.droppedBlocks = now.droppedBlocks;
   logged.failedRenders = now.failedRenders;
   logGaps(capture.takeGaps());
+}
+
+void logRunSummary(Capture& capture) {
+  // The gap still open is over now: told first, whole.
+  logGaps(capture.takeGaps());
+  logGaps(capture.takeGaps());
+  auto totals = capture.gapTotals();
+  write(totals.gaps > 0, std::to_string(totals.gaps) + " gaps, " + secondsText(totals.seconds) +
+                             " of silence inserted in " + secondsText(capture.streamedSeconds()));
 }
 
 void logDroppedEvents() {

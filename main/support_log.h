@@ -28,6 +28,10 @@ void logCaptureStarted(const ResolvedRun& run, double rate);
 // length, once it has ended.
 void logCaptureHealth(Capture& capture, const ResolvedRun& run);
 
+// Once, as the run ends, from the thread that ends it: the gaps in all and
+// the stream's length ("N gaps, S s of silence inserted in T s").
+void logRunSummary(Capture& capture);
+
 // Main thread, once a tick: MIDI answers dropped because standard error is
 // not being read, logged when the count changes.
 void logDroppedEvents();

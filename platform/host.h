@@ -28,4 +28,8 @@ void everyInterval(double seconds, std::function<void()> tick);
 // block briefly: never called on the audio thread.
 void supportLog(bool problem, const std::string& text);
 
+// For the support log: how the audio unit's sample time measures input the
+// device lost, and so how exact the length of such a gap is.
+const char* inputLossMeasure();
+
 }  // namespace host

@@ -23,6 +23,7 @@ void writeEvent(const nlohmann::json& event, event_queue::Kind kind = event_queu
 // first; the process then ends with `code`. Inline for the support log's sake
 // (see support::write).
 [[noreturn]] inline void endWithError(const std::string& msg, int code) {
+  runEndNote();
   support::write(true, "ending with code " + std::to_string(code) + ": " + msg);
   endWithLine(eventLine({{"event", "error"}, {"msg", msg}}).value_or(""), code);
 }

@@ -16,6 +16,9 @@ namespace {
 constexpr std::uint32_t endingBit = 1u << 31;
 std::atomic<std::uint32_t> state{0};
 
+std::atomic<void (*)()> endNote{nullptr};
+std::atomic<bool> noted{false};
+
 bool claimEnd() { return (state.fetch_or(endingBit) & endingBit) == 0; }
 
 [[noreturn]] void waitForTheEnd() {
@@ -32,7 +35,14 @@ void waitForWrites(std::chrono::steady_clock::time_point deadline) {
 
 void end(int code) { endWithLine("", code); }
 
+void setEndNote(void (*note)()) { endNote.store(note); }
+
+void runEndNote() {
+  if (auto note = endNote.load(); note != nullptr && !noted.exchange(true)) note();
+}
+
 void endWithLine(std::string_view line, int code) {
+  runEndNote();  // before the end is claimed, while lines may still be written
   if (!claimEnd()) waitForTheEnd();
   // The frame being written gets the grace; then the event lines waiting and
   // the last line get as much again, so that a stalled standard output never

@@ -22,6 +22,12 @@ inline constexpr std::chrono::seconds writeGrace{1};
 // error after the waiting ones, then ends with `code`.
 [[noreturn]] void endWithLine(std::string_view line, int code);
 
+// Has `note` run once as the process ends, on the thread that ends it first,
+// before anything of the end. runEndNote runs it then, or earlier for an end
+// that logs a line of its own, so that the reason for the end comes last.
+void setEndNote(void (*note)());
+void runEndNote();
+
 // Brackets a write to standard output or standard error. beginOutput is false
 // once the process is ending; the caller must then not write.
 bool beginOutput();

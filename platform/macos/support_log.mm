@@ -15,4 +15,7 @@ void supportLog(bool problem, const std::string& text) {
     os_log(log, "%{public}s", text.c_str());
 }
 
+// The HAL's sample time counts every frame the device clocked, delivered or not.
+const char* inputLossMeasure() { return "measured by the device's sample time"; }
+
 }  // namespace host

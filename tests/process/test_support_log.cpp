@@ -37,6 +37,7 @@ TEST(SupportLog, TellsVersionDeviceRateMidiLostAudioAndTheEnd) {
       "problem: MIDI: MIDI destination not found: Video\n"
       "info: capture: device blocks of 441 frames\n"
       "(problem: [0-9]+ device blocks lost to overruns or failed reads \\([0-9]+ in all\\)\n)+"
+      "info: 0 gaps, 0.000 s of silence inserted in [0-9.]+ s\n"
       "problem: ending with code 3: No audio from device for 3 s\n";
   auto logged = log.text();
   EXPECT_TRUE(std::regex_match(logged, std::regex(expected))) << logged;
