@@ -6,7 +6,8 @@ set(CMAKE_SYSTEM_NAME Darwin)
 set(CMAKE_SYSTEM_PROCESSOR arm64)
 
 # Try-compiles run in their own project and see the cache entry only if passed on.
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TAVIREL_MACOS_SDK TAVIREL_LD64 TAVIREL_MACOS_EXTRA_FRAMEWORKS)
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TAVIREL_MACOS_SDK TAVIREL_LD64 TAVIREL_MACOS_EXTRA_FRAMEWORKS
+     TAVIREL_MACOS_EXTRA_CXX_INCLUDE)
 if(NOT TAVIREL_MACOS_SDK AND DEFINED ENV{TAVIREL_MACOS_SDK})
   set(TAVIREL_MACOS_SDK "$ENV{TAVIREL_MACOS_SDK}")
 endif()
@@ -48,9 +49,15 @@ if(TAVIREL_MACOS_EXTRA_FRAMEWORKS)
   set(compile_flags "-iframework ${TAVIREL_MACOS_EXTRA_FRAMEWORKS}")
   string(APPEND link_flags " -F${TAVIREL_MACOS_EXTRA_FRAMEWORKS}")
 endif()
+# So may the C++ library headers an older SDK's libc++ lacks, in a folder
+# searched before the SDK's own (scripts/check-macos: scripts/macos-check/libc++).
+set(cxx_flags "-stdlib=libc++ ${compile_flags}")
+if(TAVIREL_MACOS_EXTRA_CXX_INCLUDE)
+  string(APPEND cxx_flags " -isystem ${TAVIREL_MACOS_EXTRA_CXX_INCLUDE}")
+endif()
 set(CMAKE_C_FLAGS_INIT "${compile_flags}")
-set(CMAKE_CXX_FLAGS_INIT "-stdlib=libc++ ${compile_flags}")
-set(CMAKE_OBJCXX_FLAGS_INIT "-stdlib=libc++ ${compile_flags}")
+set(CMAKE_CXX_FLAGS_INIT "${cxx_flags}")
+set(CMAKE_OBJCXX_FLAGS_INIT "${cxx_flags}")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "${link_flags}")
 
 # Headers and libraries come from the SDK only; programs from the host.
