@@ -12,6 +12,7 @@
 #include "capture/capture.h"
 #include "device/audio_properties.h"
 #include "device/device_catalogue.h"
+#include "frame/frame_format.h"
 #include "main/args.h"
 #include "main/commands.h"
 #include "main/control_channel.h"
@@ -148,6 +149,7 @@ void runCommand() {
 
   std::vector<std::int64_t> picks;
   for (auto channel : wanted) picks.push_back(channel - 1);
+  framing::onWriteFailure(failStreamWrite);
   cap = new Capture(devChannels, std::move(picks));
   cap->start(run);
   support::logCaptureStarted(run, cap->rate());
