@@ -108,7 +108,7 @@ void negotiateRate(const ResolvedRun& run) {
   support::logRateRequest(run.name, current, *requested, confirmed);
   if (confirmed) return;
   double now = sampleRate(run.device);
-  fail(run.name + " refused " + wholeHz(*requested) + " Hz (now " + wholeHz(now) +
+  fail(run.name + " refused " + askedHz(*requested) + " Hz (now " + wholeHz(now) +
            " Hz). The console's clock may decide the rate.",
        2);
 }
