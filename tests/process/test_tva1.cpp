@@ -171,7 +171,7 @@ TEST_F(Tva1, ACutShortLastFrameEndsTheStreamWithANote) {
     EXPECT_EQ(info.exitCode, 0);
     EXPECT_NE(info.out.find("frames: 1\n"), std::string::npos) << info.out;
     ASSERT_EQ(info.err.size(), 1u);
-    EXPECT_NE(info.err[0].text.find("tva1: frame 2 at byte 3209: cut short"), std::string::npos) << info.err[0].text;
+    EXPECT_NE(info.err[0].text.find("tva1: standard input: frame 2 at byte 3209: cut short"), std::string::npos) << info.err[0].text;
 
     std::filesystem::remove_all(dir_);
     auto wav = tva1({"wav", dir_.string()}, stream);
