@@ -27,10 +27,11 @@ void putHeader(std::uint8_t* at, std::size_t channels, std::uint32_t samples);
 std::uint32_t headerSamples(const std::uint8_t* header);
 
 // When every pending buffer holds at least 800 samples, builds one frame of
-// the smallest count N (at most maxSamples) into `frame` (reusing its storage), removes those N
-// samples from the front of each buffer and returns true. Otherwise leaves
-// everything as it is and returns false. Takes 1 to 255 buffers; more cannot
-// be framed and are refused by the run command before capture starts.
+// the smallest count N (at most maxSamples) into `frame` (reusing its
+// storage), removes those N samples from the front of each buffer and
+// returns true. Otherwise leaves everything as it is and returns false.
+// Takes 1 to 255 buffers; more cannot be framed and are refused by the run
+// command before capture starts.
 bool takeFrame(std::vector<std::vector<std::int16_t>>& pending, std::vector<std::uint8_t>& frame);
 
 // Whether a write failed with `error` because the reader has gone (a closed
