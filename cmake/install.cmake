@@ -7,6 +7,9 @@
 include(GNUInstallDirs)
 set(TAVIREL_HELPER_DIR ${CMAKE_INSTALL_LIBEXECDIR}/tavirel)
 set(doc_root ${CMAKE_INSTALL_DATADIR}/doc)
+# What programs and tests read (the schemas, the scenarios and their
+# recordings) lives outside /usr/share/doc, which slim images drop.
+set(TAVIREL_DATA_DIR ${CMAKE_INSTALL_DATADIR}/tavirel-audio)
 
 # A program, stripped for a package as Debian strips it: without the
 # compiler's .comment, which nothing at run time reads.
@@ -20,19 +23,57 @@ endif()" COMPONENT ${component})
   endif()
 endfunction()
 
-tavirel_install_program(tavirel-audio ${TAVIREL_HELPER_DIR} helper)
-install(FILES README.md docs/protocol.md DESTINATION ${doc_root}/tavirel-audio COMPONENT helper)
-install(DIRECTORY docs/schema DESTINATION ${doc_root}/tavirel-audio COMPONENT helper)
+# A document as its package holds it: each link of the source tree becomes
+# the link that resolves in the package, or, for a file another package
+# holds, that file's installed path. ARGN: pairs of link and replacement.
+function(tavirel_install_doc source package component)
+  file(READ ${source} text)
+  set(pairs ${ARGN})
+  while(pairs)
+    list(POP_FRONT pairs from to)
+    string(FIND "${text}" "${from}" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "${source} no longer holds the link ${from}")
+    endif()
+    string(REPLACE "${from}" "${to}" text "${text}")
+  endwhile()
+  get_filename_component(name ${source} NAME)
+  file(WRITE ${CMAKE_BINARY_DIR}/package/${package}/${name} "${text}")
+  set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${source})
+  install(FILES ${CMAKE_BINARY_DIR}/package/${package}/${name} DESTINATION ${doc_root}/${package} COMPONENT ${component})
+endfunction()
+set(tools_doc "/usr/share/doc/tavirel-audio-tools")
+set(data /usr/share/tavirel-audio)
 
+tavirel_install_program(tavirel-audio ${TAVIREL_HELPER_DIR} helper)
+tavirel_install_doc(README.md tavirel-audio helper
+  "[docs/protocol.md](docs/protocol.md)" "[protocol.md](protocol.md)"
+  "[docs/tva1.md](docs/tva1.md)" "`${tools_doc}/tva1.md` (tavirel-audio-tools)"
+  "[docs/simulation.md](docs/simulation.md)" "`/usr/share/doc/tavirel-audio-sim/simulation.md` (tavirel-audio-sim)"
+  "[examples/](examples/)" "`${tools_doc}/examples/` (tavirel-audio-tools)")
+tavirel_install_doc(docs/protocol.md tavirel-audio helper
+  "[`schema/`](schema/)" "[`${data}/schema/`](../../tavirel-audio/schema/)"
+  "[`../examples/`](../examples/)" "`${tools_doc}/examples/` (tavirel-audio-tools)"
+  "[`simulation.md`](simulation.md)" "`/usr/share/doc/tavirel-audio-sim/simulation.md` (tavirel-audio-sim)"
+  "[`examples/scenarios/stage.json`](../examples/scenarios/stage.json)" "`${data}/scenarios/stage.json` (tavirel-audio-sim)")
+install(DIRECTORY docs/schema DESTINATION ${TAVIREL_DATA_DIR} COMPONENT helper)
+
+# The readers to start from go with the tools: people write their parent
+# from them, as they take tva1 to look at its stream.
 tavirel_install_program(tva1 ${CMAKE_INSTALL_BINDIR} tools)
 install(FILES docs/tva1.md docs/meter.png docs/filter-response.png
         DESTINATION ${doc_root}/tavirel-audio-tools COMPONENT tools)
+install(FILES examples/python/listen.py examples/python/tavirel_audio.py
+        DESTINATION ${doc_root}/tavirel-audio-tools/examples/python COMPONENT tools)
+install(FILES examples/cpp/tva1_reader.cpp DESTINATION ${doc_root}/tavirel-audio-tools/examples/cpp COMPONENT tools)
 
 # The scenarios name their recordings relative to themselves, so the folder
 # goes as it is; docs/simulation.md says where.
 tavirel_install_program(tavirel-audio-sim ${TAVIREL_HELPER_DIR} sim)
-install(FILES docs/simulation.md DESTINATION ${doc_root}/tavirel-audio-sim COMPONENT sim)
-install(DIRECTORY examples/scenarios DESTINATION ${doc_root}/tavirel-audio-sim/examples COMPONENT sim)
+tavirel_install_doc(docs/simulation.md tavirel-audio-sim sim
+  "[`examples/scenarios/`](../examples/scenarios/)" "[`${data}/scenarios/`](../../tavirel-audio/scenarios/)"
+  "[`protocol.md`](protocol.md)" "`/usr/share/doc/tavirel-audio/protocol.md` (tavirel-audio)")
+install(DIRECTORY examples/scenarios DESTINATION ${TAVIREL_DATA_DIR} COMPONENT sim)
 
 # Every package carries the licence as a machine-readable copyright file and
 # the changelog made from CHANGELOG.md, whose newest entry must be this version.

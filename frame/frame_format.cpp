@@ -2,14 +2,16 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstring>
-#include <limits>
 
 #include "process/process_end.h"
 #include "process/write_all.h"
 
 namespace framing {
 namespace {
+
+WriteFailure writeFailure = nullptr;
 
 void putU32(std::uint8_t* at, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -46,7 +48,7 @@ bool takeFrame(std::vector<std::vector<std::int16_t>>& pending, std::vector<std:
   std::size_t n = pending[0].size();
   for (auto& buffer : pending) n = std::min(n, buffer.size());
   if (n < minSamples) return false;
-  n = std::min<std::size_t>(n, std::numeric_limits<std::uint32_t>::max());
+  n = std::min(n, maxSamples);
 
   frame.resize(headerBytes + 2 * n * pending.size());
   std::uint8_t* at = frame.data();
@@ -61,12 +63,22 @@ bool takeFrame(std::vector<std::vector<std::int16_t>>& pending, std::vector<std:
   return true;
 }
 
+bool readerGone(int error) {
+  // EBADF: the parent started us with standard output closed.
+  return error == EPIPE || error == ECONNRESET || error == EBADF;
+}
+
+void onWriteFailure(WriteFailure handler) { writeFailure = handler; }
+
 void writeFrame(int fd, std::span<const std::uint8_t> frame) {
   // Once the process is ending nothing more may be written.
   if (!process::beginOutput()) return;
   bool written = writeAll(fd, frame.data(), frame.size());
+  int error = errno;
   process::endOutput();
-  if (!written) process::end(0);
+  if (written) return;
+  if (!readerGone(error) && writeFailure != nullptr) writeFailure(error);
+  process::end(0);
 }
 
 }  // namespace framing

@@ -16,6 +16,10 @@ constexpr std::size_t headerBytes = 9;
 constexpr std::size_t minSamples = 800;
 // The channel count is one byte.
 constexpr std::size_t maxChannels = 255;
+// No frame carries more: the capture's largest (a block of 8192 frames at
+// 1 000 Hz, plus what was pending) is about half. A reader takes a larger
+// count for a broken stream, so one frame's memory bounds what it holds.
+constexpr std::size_t maxSamples = std::size_t{1} << 18;
 
 // The 9-byte header of a frame of `channels` channels of `samples` samples, at `at`.
 void putHeader(std::uint8_t* at, std::size_t channels, std::uint32_t samples);
@@ -23,15 +27,27 @@ void putHeader(std::uint8_t* at, std::size_t channels, std::uint32_t samples);
 std::uint32_t headerSamples(const std::uint8_t* header);
 
 // When every pending buffer holds at least 800 samples, builds one frame of
-// the smallest count N into `frame` (reusing its storage), removes those N
-// samples from the front of each buffer and returns true. Otherwise leaves
-// everything as it is and returns false. Takes 1 to 255 buffers; more cannot
-// be framed and are refused by the run command before capture starts.
+// the smallest count N (at most maxSamples) into `frame` (reusing its
+// storage), removes those N samples from the front of each buffer and
+// returns true. Otherwise leaves everything as it is and returns false.
+// Takes 1 to 255 buffers; more cannot be framed and are refused by the run
+// command before capture starts.
 bool takeFrame(std::vector<std::vector<std::int16_t>>& pending, std::vector<std::uint8_t>& frame);
 
-// Writes one frame in one write, bracketed against the end of the process. A
-// failed write means the reader has gone: the process ends with 0 and
-// nothing on standard error.
+// Whether a write failed with `error` because the reader has gone (a closed
+// pipe or descriptor), rather than because the output itself failed.
+bool readerGone(int error);
+
+// What a failed write that is not the reader going away (a full disk, a
+// failing device) means is the program's to say: `handler` is called with
+// the errno, and must end the process. Without one such a write ends it as
+// the reader going away does.
+using WriteFailure = void (*)(int error);
+void onWriteFailure(WriteFailure handler);
+
+// Writes one frame in one write, bracketed against the end of the process.
+// When the reader has gone the process ends with 0 and nothing on standard
+// error; another failure goes to the onWriteFailure handler.
 void writeFrame(int fd, std::span<const std::uint8_t> frame);
 
 }  // namespace framing

@@ -1,6 +1,7 @@
 // A recording as tva1 reads it: frames whose headers announce their sizes.
 // Besides crashes, and memory beyond what the input backs up, it checks that
-// every frame read is exactly the bytes it came from, in order.
+// every frame read is exactly the bytes it came from, in order, and no larger
+// than a frame may be.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "frame/frame_format.h"
 #include "tools/tva1/stream_reader.h"
 #include "tools/tva1/tva1.h"
 #include "fuzz/check.h"
@@ -29,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (reader.next(frame)) {
     std::size_t bytes = 9 + 2 * frame.planar.size();
     check(frame.planar.size() == frame.channels * frame.samples && at + bytes <= size);
+    check(frame.samples <= framing::maxSamples);
     check(std::memcmp(data + at, "TVA1", 4) == 0 && data[at + 4] == frame.channels);
     for (std::size_t i = 0; i < frame.planar.size(); ++i) {
       auto sample = static_cast<std::uint16_t>(frame.planar[i]);

@@ -1,5 +1,7 @@
 #include "main/events.h"
 
+#include <cstring>
+
 #include "process/event_line.h"
 
 namespace {
@@ -32,3 +34,7 @@ void reportMidiError(const std::string& msg) {
 void fail(const std::string& msg, int code) { process::endWithError(msg, code); }
 
 void failAccessDenied() { fail("Microphone access denied", 5); }
+
+void failStreamWrite(int error) {
+  fail(std::string("Could not write audio to standard output: ") + std::strerror(error), 3);
+}

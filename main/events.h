@@ -28,3 +28,9 @@ void reportMidiError(const std::string& msg);
 // The denial of microphone access, as the platform gives it: "Microphone
 // access denied", code 5.
 [[noreturn]] void failAccessDenied();
+
+// A frame write that failed with `error` other than by the reader going
+// away: the stream is lost while the parent waits for it, which it must hear
+// of, not take for the end it asked for. "Could not write audio to standard
+// output: <reason>", code 3.
+[[noreturn]] void failStreamWrite(int error);

@@ -12,6 +12,7 @@
 #include "capture/capture.h"
 #include "device/audio_properties.h"
 #include "device/device_catalogue.h"
+#include "frame/frame_format.h"
 #include "main/args.h"
 #include "main/commands.h"
 #include "main/control_channel.h"
@@ -107,7 +108,7 @@ void negotiateRate(const ResolvedRun& run) {
   support::logRateRequest(run.name, current, *requested, confirmed);
   if (confirmed) return;
   double now = sampleRate(run.device);
-  fail(run.name + " refused " + wholeHz(*requested) + " Hz (now " + wholeHz(now) +
+  fail(run.name + " refused " + askedHz(*requested) + " Hz (now " + wholeHz(now) +
            " Hz). The console's clock may decide the rate.",
        2);
 }
@@ -148,6 +149,7 @@ void runCommand() {
 
   std::vector<std::int64_t> picks;
   for (auto channel : wanted) picks.push_back(channel - 1);
+  framing::onWriteFailure(failStreamWrite);
   cap = new Capture(devChannels, std::move(picks));
   cap->start(run);
   support::logCaptureStarted(run, cap->rate());

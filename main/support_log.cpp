@@ -31,7 +31,7 @@ void logStart(const std::vector<std::string>& args) {
 }
 
 void logRateRequest(const std::string& device, double current, double requested, bool confirmed) {
-  write(!confirmed, "rate: " + quoted(device) + " asked for " + wholeHz(requested) + " Hz (was " +
+  write(!confirmed, "rate: " + quoted(device) + " asked for " + askedHz(requested) + " Hz (was " +
                                    wholeHz(current) + " Hz): " + (confirmed ? "confirmed" : "refused"));
 }
 

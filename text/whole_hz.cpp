@@ -1,5 +1,6 @@
 #include "text/whole_hz.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -11,4 +12,12 @@ std::string wholeHz(double rate) {
   char text[400];
   std::snprintf(text, sizeof text, "%.0f", whole);
   return text;
+}
+
+std::string askedHz(double rate) {
+  if (!std::isfinite(rate) || rate == std::trunc(rate)) return wholeHz(rate);
+  char text[400];
+  auto [end, error] = std::to_chars(text, text + sizeof text, rate, std::chars_format::fixed);
+  if (error != std::errc{}) return wholeHz(rate);
+  return std::string(text, end);
 }

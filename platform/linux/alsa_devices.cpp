@@ -68,12 +68,13 @@ AlsaProbe probeNow(const AlsaPcmEntry& entry) {
   return probe;
 }
 
-// A busy device is asked again each time, since it is free once its holder
-// lets go. One that did not answer is not asked again while it stays present:
-// its probe may still hang on.
+// A busy or refused device is asked again each time, since it is free once
+// its holder lets go, and open once the user is given access. One that did
+// not answer is not asked again while it stays present: its probe may still
+// hang on.
 const AlsaProbe& probeOf(Catalogue& c, const AlsaPcmEntry& entry) {
   auto found = c.probes.find(entry.uid);
-  if (found != c.probes.end() && found->second.busy) {
+  if (found != c.probes.end() && (found->second.busy || found->second.denied)) {
     c.probes.erase(found);
     found = c.probes.end();
   }
@@ -96,8 +97,25 @@ AlsaProbe busyStandIn(const AlsaPcmEntry& entry) {
   return standIn;
 }
 
+// A device the user may not open must still be listed, or the parent waits
+// for it to come back for ever instead of asking for access: a run on it is
+// then denied access. Its card may describe it; else it stands as the
+// commonest capture device, two inputs at 48 000 Hz, until it may be opened.
+AlsaProbe deniedStandIn(const AlsaPcmEntry& entry) {
+  AlsaProbe standIn;
+  auto described = entry.hardware ? cardCapture(entry.card, entry.device) : std::nullopt;
+  standIn.channels = described ? described->channels : 2;
+  standIn.ranges = described ? described->ranges : std::vector<AudioValueRange>{{48000, 48000}};
+  double use = 0;
+  standIn.preferredRate = offersRate(standIn.ranges, 48000, &use) ? use : standIn.ranges.front().mMinimum;
+  standIn.usable = true;
+  standIn.denied = true;
+  return standIn;
+}
+
 AlsaProbe offerOf(Catalogue& c, const AlsaPcmEntry& entry) {
   const auto& probe = probeOf(c, entry);
+  if (probe.denied) return deniedStandIn(entry);
   return probe.busy && entry.hardware ? busyStandIn(entry) : probe;
 }
 

@@ -76,6 +76,7 @@ AlsaProbe probeAlsaPcm(const std::string& name, bool hardware) {
   int mode = SND_PCM_NONBLOCK | SND_PCM_NO_AUTO_RESAMPLE | SND_PCM_NO_AUTO_CHANNELS;
   if (int err = snd_pcm_open(&opened, name.c_str(), SND_PCM_STREAM_CAPTURE, mode); err < 0) {
     probe.busy = err == -EBUSY;
+    probe.denied = err == -EACCES || err == -EPERM;
     return probe;
   }
   std::unique_ptr<snd_pcm_t, PcmCloser> pcm(opened);

@@ -10,6 +10,7 @@ struct AlsaProbe {
   bool answered = true;  // false: the probe did not finish within its time limit
   bool usable = false;  // opens for capture and is not a null PCM
   bool busy = false;    // another program holds it
+  bool denied = false;  // the user may not open it (EACCES, EPERM)
   UInt32 channels = 0;
   std::vector<AudioValueRange> ranges;
   double preferredRate = 0;  // 48000 when offered, else the nearest offered rate

@@ -1,9 +1,15 @@
 #include "platform/linux/linux_devices.h"
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "platform/host.h"
@@ -17,7 +23,8 @@ namespace {
 // or more, and giving up then would put the process on ALSA, where the
 // sound server's devices are not, for the rest of its life. Five seconds
 // covers a loaded daemon with room to spare and is still short of what the
-// parent waits for a listing.
+// parent waits for a listing. A daemon that cannot answer (its process
+// stopped, or none listening at a socket left behind) gets the half second.
 constexpr int noSocketAnswerMs = 500;
 constexpr int socketAnswerMs = 5000;
 
@@ -37,6 +44,33 @@ bool isSocket(const std::string& path) {
   return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
 }
 
+// Whether a process listens at the socket and may answer: false when the
+// connection is refused or the listener is stopped (SIGSTOP, a debugger),
+// which answers nothing however long we wait. A listener we cannot see
+// (a full backlog, another user's /proc) is taken to be able to.
+bool listenerCanAnswer(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return true;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return true;
+  bool connected = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  int error = errno;
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  bool known = connected && getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.pid > 0;
+  close(fd);
+  if (!connected) return error != ECONNREFUSED;
+  if (!known) return true;
+  std::ifstream stat("/proc/" + std::to_string(peer.pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  auto end = text.rfind(')');  // the state follows the command name, which may hold anything
+  if (end == std::string::npos || end + 2 >= text.size()) return true;
+  char state = text[end + 2];
+  return state != 'T' && state != 't';
+}
+
 bool choosePipeWire() {
   const char* forced = std::getenv("TAVIREL_AUDIO_BACKEND");
   if (forced != nullptr && std::strcmp(forced, "alsa") == 0) {
@@ -45,7 +79,7 @@ bool choosePipeWire() {
   }
   std::string socket = daemonSocket();
   bool present = isSocket(socket);
-  int waitMs = present ? socketAnswerMs : noSocketAnswerMs;
+  int waitMs = present && listenerCanAnswer(socket) ? socketAnswerMs : noSocketAnswerMs;
   if (pwConnect(waitMs)) return true;
   host::supportLog(present, present ? "sound system: ALSA, since the PipeWire daemon at " + socket +
                                           " did not answer within " + std::to_string(waitMs) + " ms"

@@ -282,6 +282,9 @@ void readRecordings(World& world, std::string_view scenarioFile) {
 // on every platform), and a rate change at the start, which is a device's
 // `rate`, not a change the watchdog could see.
 constexpr std::uint32_t largestBlock = 8192;
+// Far beyond any interface (the largest have a few hundred inputs), and low
+// enough that no device's total can wrap where the channels are added up.
+constexpr std::uint64_t mostChannels = 4096;
 
 void checkDevices(const World& world) {
   for (std::size_t d = 0; d < world.devices.size(); ++d) {
@@ -297,6 +300,11 @@ void checkDevices(const World& world) {
     if (device.blockFrames > largestBlock)
       throw Refusal{at + ".blockFrames", "must be a whole number from 0 to " + std::to_string(largestBlock) +
                                              ", not " + std::to_string(device.blockFrames)};
+    std::uint64_t channels = 0;
+    for (auto buffer : device.inputBuffers) channels += buffer;
+    if (channels > mostChannels)
+      throw Refusal{at + ".inputBuffers", "must add up to at most " + std::to_string(mostChannels) +
+                                              " channels, not " + std::to_string(channels)};
     if (device.rateChangeAtMs && !(*device.rateChangeAtMs > 0))
       throw Refusal{at + ".rateChangeAtMs", "must be a number above 0 or null (the rate from the start is "
                                             "\"rate\"), not " + json(*device.rateChangeAtMs).dump()};

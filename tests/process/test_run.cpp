@@ -72,8 +72,8 @@ std::vector<Failure> failures() {
       {"too many channels", world(desk()), tooMany, "Too many channels: 256 (at most 255)", 2},
       {"rate refused", deskWith({{"setRateStatus", -50}}), {"--device", "Desk", "--rate", "44100"},
        "Desk refused 44100 Hz (now 48000" + refusal, 2},
-      {"fraction dropped", deskWith({{"setRateStatus", -50}, {"rate", 48000.7}}),
-       {"--device", "Desk", "--rate", "44100.9"}, "Desk refused 44100 Hz (now 48000" + refusal, 2},
+      {"rate as asked", deskWith({{"setRateStatus", -50}, {"rate", 48000.7}}),
+       {"--device", "Desk", "--rate", "44100.9"}, "Desk refused 44100.9 Hz (now 48000" + refusal, 2},
       {"infinite rate", deskWith({{"setRateStatus", -50}}), {"--device", "Desk", "--rate", "inf"},
        "Desk refused inf Hz (now 48000" + refusal, 2},
       {"huge rate", deskWith({{"setRateStatus", -50}}), {"--device", "Desk", "--rate", "1e30"},
@@ -132,6 +132,17 @@ INSTANTIATE_TEST_SUITE_P(Run, RunFailure, ::testing::ValuesIn(failures()),
                            for (char c : std::string(param.param.what)) name += std::isalnum(c) ? c : '_';
                            return name;
                          });
+
+// A full disk is no reader that went away: the stream is lost while the
+// parent waits for it, and it must hear so.
+TEST(Run, AFailedWriteOfTheStreamIsAnErrorNotTheEnd) {
+  ScenarioFile file(world(desk()));
+  auto result = runProcess("/bin/sh", {"-c", "sleep 2 | \"$0\" run --device Desk >/dev/full", builtProgram("tavirel-audio-sim")},
+                           file.env());
+  EXPECT_EQ(result.exitCode, 3);
+  ASSERT_EQ(result.err.size(), 2u);
+  EXPECT_EQ(json::parse(result.err[1].text), error("Could not write audio to standard output: No space left on device"));
+}
 
 TEST(Run, AskingForAccessWaitsForTheAnswer) {
   auto no = world(desk());

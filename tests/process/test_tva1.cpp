@@ -67,14 +67,21 @@ TEST_F(Tva1, EncodeFeedsBlocksOf8192AndFramesEachOnceReady) {
   EXPECT_TRUE(result.out == expected) << "got " << result.out.size() << " bytes, expected " << expected.size();
 }
 
-TEST_F(Tva1, EncodeKeepsWhatNoFrameCarriedYet) {
+TEST_F(Tva1, EncodeKeepsWhatNoFrameCarriedYetAndSaysWhatItLeftOut) {
   // 500 samples at 16 kHz never fill a frame; at 48 kHz 8192 + 100 frames give
   // 2731 samples then 34 more, and the second block adds no frame.
-  EXPECT_EQ(tva1({"encode", "--rate", "16000", "--channels", "1"}, floats(std::vector<float>(500, 0.1f))).out, "");
+  auto short_ = tva1({"encode", "--rate", "16000", "--channels", "1"}, floats(std::vector<float>(500, 0.1f)));
+  EXPECT_EQ(short_.exitCode, 0);
+  EXPECT_EQ(short_.out, "");
+  ASSERT_EQ(short_.err.size(), 1u);
+  EXPECT_NE(short_.err[0].text.find("the last 500 samples per channel (0.03125 s)"), std::string::npos)
+      << short_.err[0].text;
   auto result = tva1({"encode", "--rate", "48000", "--channels", "1"}, floats(std::vector<float>(8292, 0.1f)));
   EXPECT_EQ(result.exitCode, 0);
   ASSERT_EQ(result.out.size(), 9u + 2 * 2731);
   EXPECT_EQ(u32At(result.out, 5), 2731u);
+  ASSERT_EQ(result.err.size(), 1u);
+  EXPECT_NE(result.err[0].text.find("the last 34 samples"), std::string::npos) << result.err[0].text;
 }
 
 TEST_F(Tva1, EncodeRefusesInputEndingInsideASampleFrameAfterWritingTheRest) {
@@ -140,6 +147,10 @@ TEST_F(Tva1, MalformedStreamsAreRefusedAfterTheValidFrames) {
       {"799 samples", frame(2, constant(2 * 799, 3)), "799"},
       {"channel count changes", frame(1, constant(800, 3)), "changed from 2 to 1"},
       {"zero channels", std::string("TVA1\0\x20\x03\0\0", 9), "zero channels"},
+      // Refused from the header alone: the input after it is never held.
+      {"more samples than any frame", std::string("TVA1\x02\xff\xff\xff\xff", 9) + std::string(1 << 20, 'x'),
+       "4294967295 samples per channel, above 262144"},
+      {"one sample past the bound", std::string("TVA1\x02\x01\x00\x04\x00", 9), "262145 samples per channel"},
   };
   for (auto& bad : cases) {
     SCOPED_TRACE(bad.name);
@@ -171,7 +182,7 @@ TEST_F(Tva1, ACutShortLastFrameEndsTheStreamWithANote) {
     EXPECT_EQ(info.exitCode, 0);
     EXPECT_NE(info.out.find("frames: 1\n"), std::string::npos) << info.out;
     ASSERT_EQ(info.err.size(), 1u);
-    EXPECT_NE(info.err[0].text.find("tva1: frame 2 at byte 3209: cut short"), std::string::npos) << info.err[0].text;
+    EXPECT_NE(info.err[0].text.find("tva1: standard input: frame 2 at byte 3209: cut short"), std::string::npos) << info.err[0].text;
 
     std::filesystem::remove_all(dir_);
     auto wav = tva1({"wav", dir_.string()}, stream);

@@ -69,4 +69,13 @@ TEST(WholeHz, DropsTheFractionAndShowsEveryValue) {
   EXPECT_EQ(wholeHz(-std::numeric_limits<double>::infinity()), "-inf");
   EXPECT_EQ(wholeHz(std::nan("")), "nan");
 }
+
+// The rate a refusal names is the one asked, never a neighbour of it.
+TEST(AskedHz, ShowsTheRateAsAskedWithoutAnExponent) {
+  EXPECT_EQ(askedHz(44100.4), "44100.4");
+  EXPECT_EQ(askedHz(0.1), "0.1");
+  EXPECT_EQ(askedHz(48000), "48000");
+  EXPECT_EQ(askedHz(1e30), "1000000000000000019884624838656");
+  EXPECT_EQ(askedHz(std::numeric_limits<double>::infinity()), "inf");
+}
 }  // namespace

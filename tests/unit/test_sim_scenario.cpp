@@ -113,6 +113,11 @@ TEST(SimScenario, RefusalsNameTheFileAndTheKey) {
        "devices[2].id must differ from every other device's, not 40 (the id of devices[0])"},
       {R"({"devices": [{"id": 40, "blockFrames": 8193}]})",
        "devices[0].blockFrames must be a whole number from 0 to 8192, not 8193"},
+      // Buffers whose sum would wrap a 32-bit channel count.
+      {R"({"devices": [{"id": 40, "inputBuffers": [4294967295]}]})",
+       "devices[0].inputBuffers must add up to at most 4096 channels, not 4294967295"},
+      {R"({"devices": [{"id": 40, "inputBuffers": [2147483648, 2147483648]}]})",
+       "devices[0].inputBuffers must add up to at most 4096 channels, not 4294967296"},
       {R"({"devices": [{"id": 40, "rateChangeAtMs": 0, "rateChangeTo": 44100}]})",
        R"(devices[0].rateChangeAtMs must be a number above 0 or null (the rate from the start is "rate"), not 0.0)"},
   };

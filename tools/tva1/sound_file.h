@@ -9,8 +9,10 @@ namespace tva1 {
 
 class SoundFile {
  public:
-  // Stops the tool when the file cannot be opened or is no sound file.
-  explicit SoundFile(const std::string& path);
+  // The file, or standard input for "-". Stops the tool with exit 1 when it
+  // cannot be opened, with 65 when it holds no sound libsndfile reads (empty,
+  // or not audio).
+  explicit SoundFile(const std::string& operand);
   ~SoundFile();
   SoundFile(const SoundFile&) = delete;
   SoundFile& operator=(const SoundFile&) = delete;
@@ -24,7 +26,7 @@ class SoundFile {
   std::size_t read(float* into, std::size_t frames);
 
  private:
-  std::string path_;
+  std::string name_;
   SF_INFO info_{};
   SNDFILE* file_ = nullptr;
 };

@@ -14,7 +14,7 @@ namespace tva1 {
 namespace {
 
 std::string where(std::size_t frames, std::uint64_t offset) {
-  return "frame " + std::to_string(frames + 1) + " at byte " + std::to_string(offset) + ": ";
+  return inputName() + ": frame " + std::to_string(frames + 1) + " at byte " + std::to_string(offset) + ": ";
 }
 
 }  // namespace
@@ -56,9 +56,11 @@ bool StreamReader::next(Frame& frame) {
   if (channels_ != 0 && channels != channels_)
     return fail("channel count changed from " + std::to_string(channels_) + " to " + std::to_string(channels));
   if (samples < framing::minSamples) return fail(std::to_string(samples) + " samples per channel, below 800");
+  if (samples > framing::maxSamples)
+    return fail(std::to_string(samples) + " samples per channel, above " + std::to_string(framing::maxSamples));
 
   // Read in slices so that a count the input does not back up costs no more
-  // memory than the input itself.
+  // memory than the input itself, and never more than one frame's.
   const std::uint64_t want = std::uint64_t(samples) * channels * 2;
   bytes_.clear();
   while (bytes_.size() < want) {

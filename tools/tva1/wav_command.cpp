@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -35,8 +36,13 @@ int wav(int argc, char** argv) {
   if (operands.empty() || operands[0].empty()) stopWithUsage(wavCommand, "give a directory");
   const std::string dir = operands[0];
   operands.erase(operands.begin());
+  // `tva1 wav take.tva1`, the folder forgotten, would read standard input into files under a stream.
+  struct stat found {};
+  if (::stat(dir.c_str(), &found) == 0 && !S_ISDIR(found.st_mode))
+    stopWithUsage(wavCommand, dir + " is not a directory; give the directory first");
   const int input = openInput(streamOperand(operands, wavCommand));
-  if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) stop("cannot create directory " + dir, ioFailure);
+  if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
+    stop("cannot create directory " + dir + ": " + std::strerror(errno), ioFailure);
 
   std::vector<std::unique_ptr<SoundWriter>> files;
   auto path = [&](std::size_t channel) {
@@ -57,7 +63,7 @@ int wav(int argc, char** argv) {
     progress.update(reader.bytesRead());
   }
   for (std::size_t c = 0; c < files.size(); ++c)
-    if (!files[c]->finish()) stop("cannot write " + path(c), ioFailure);
+    if (!files[c]->finish()) stop("cannot write " + path(c) + ": " + files[c]->error(), ioFailure);
   endOfStream(reader);
   return 0;
 }

@@ -3,8 +3,9 @@
 
 namespace tva1 {
 
-// Writes every byte to `fd`. A refused write means the reader has gone, as
-// for the capture: the tool ends with 0 and says nothing.
+// Writes every byte to `fd`. A reader that has gone ends the tool with 0 and
+// no word, as for the capture; any other refused write (a full disk) stops
+// it with exit 1.
 void writeOrEnd(int fd, const void* data, std::size_t size);
 
 }  // namespace tva1

@@ -3,9 +3,10 @@
 // and through the descriptor, then fails to open. "tavirelbusy" opens its
 // slave the first time and is busy from then on, as a device another program
 // took between our listing and our capture. "tavirelrefuses" opens its slave
-// the first time and from then on fails with the errno its "error" field
-// gives, as a device node the user may not open. "tavirelclocked" (below)
-// is a device whose clock runs whether or not it is read.
+// as often as its "opens" field says (once unless given) and from then on
+// fails with the errno its "error" field gives, as a device node the user
+// may not open. "tavirelclocked" (below) is a device whose clock runs
+// whether or not it is read.
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
 #include <poll.h>
@@ -53,15 +54,17 @@ extern "C" {
 SND_PCM_PLUGIN_DEFINE_FUNC(tavirelrefuses) {
   (void)name;
   (void)root;
-  long error = EACCES;
+  long error = EACCES, opens = 1;
   snd_config_iterator_t i, next;
   snd_config_for_each(i, next, conf) {
     snd_config_t* field = snd_config_iterator_entry(i);
     const char* id = nullptr;
-    if (snd_config_get_id(field, &id) == 0 && std::string_view(id) == "error") snd_config_get_integer(field, &error);
+    if (snd_config_get_id(field, &id) != 0) continue;
+    if (std::string_view(id) == "error") snd_config_get_integer(field, &error);
+    if (std::string_view(id) == "opens") snd_config_get_integer(field, &opens);
   }
-  static int opened = 0;
-  if (opened++ > 0) return -static_cast<int>(error);
+  static long opened = 0;
+  if (opened++ >= opens) return -static_cast<int>(error);
   return snd_pcm_open(pcmp, "refusingslave", stream, mode);
 }
 SND_PCM_PLUGIN_SYMBOL(tavirelrefuses);
