@@ -60,6 +60,7 @@ auto keysOf(const Device&) {
                     key("rateChangeTo", &Device::rateChangeTo),
                     key("signals", &Device::signals),
                     key("blockFrames", &Device::blockFrames),
+                    key("clockPpm", &Device::clockPpm),
                     key("unitRate", &Device::unitRate),
                     key("audioStopsAtMs", &Device::audioStopsAtMs),
                     key("renderStatus", &Device::renderStatus),
@@ -297,6 +298,10 @@ void checkDevices(const World& world) {
     if (device.blockFrames > largestBlock)
       throw Refusal{at + ".blockFrames", "must be a whole number from 0 to " + std::to_string(largestBlock) +
                                              ", not " + std::to_string(device.blockFrames)};
+    // A clock that runs backwards, or stands still, delivers no audio at all.
+    if (!(device.clockPpm > -1e6 && device.clockPpm <= 1e6))
+      throw Refusal{at + ".clockPpm", "must be a number above -1000000 and at most 1000000, not " +
+                                          json(device.clockPpm).dump()};
     if (device.rateChangeAtMs && !(*device.rateChangeAtMs > 0))
       throw Refusal{at + ".rateChangeAtMs", "must be a number above 0 or null (the rate from the start is "
                                             "\"rate\"), not " + json(*device.rateChangeAtMs).dump()};
