@@ -32,7 +32,7 @@ DeviceClock::Reading DeviceClock::reading() const {
   if (haveBest_) fit.add(best_);
   Reading reading;
   reading.seconds = fit.lastT - fit.firstT;
-  if (fit.n < 2 || reading.seconds < 1 || fit.tt <= 0 || !(nominal_ > 0)) return reading;
+  if (fit.n < 2 || reading.seconds < 0.5 || fit.tt <= 0 || !(nominal_ > 0)) return reading;
   reading.measured = true;
   reading.rate = fit.tf / fit.tt;
   reading.ppm = (reading.rate / nominal_ - 1) * 1e6;

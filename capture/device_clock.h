@@ -20,7 +20,7 @@ class DeviceClock {
   void add(double frames, double arrivedSeconds);
 
   struct Reading {
-    bool measured = false;  // at least two windows, a second apart
+    bool measured = false;  // at least two windows, half a second apart
     double rate = 0;        // frames per second of system time
     double ppm = 0;         // against the nominal rate
     double seconds = 0;     // system time the fit spans

@@ -97,8 +97,10 @@ std::string checkTable(const json& document) {
   const json& clock = document["clock"];
   const json& blocks = document["blocks"];
   const json& latency = document["latencyMs"];
-  table += "clock: " + figure(clock["measuredRate"], "%.2f") + " Hz measured, " + figure(clock["ppm"], "%+.1f") +
-           " ppm; gaps: " + std::to_string(document["gaps"]["count"].get<std::uint64_t>()) + " (" +
+  table += (clock["ppm"].is_number() ? "clock: " + figure(clock["measuredRate"], "%.2f") + " Hz measured, " +
+                                          figure(clock["ppm"], "%+.1f") + " ppm"
+                                    : std::string("clock: not measured (too short)")) +
+           "; gaps: " + std::to_string(document["gaps"]["count"].get<std::uint64_t>()) + " (" +
            figure(document["gaps"]["seconds"], "%.3f") + " s)\n";
   table += "blocks: mostly " + figure(blocks["mostCommon"], "%.0f") + " frames (" + figure(blocks["smallest"], "%.0f") +
            " to " + figure(blocks["largest"], "%.0f") + "), " + std::to_string(blocks["dropped"].get<std::uint64_t>()) +
