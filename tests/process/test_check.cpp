@@ -3,6 +3,8 @@
 // shares with `run`.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "tests/process/run_scenario.h"
 
 using namespace run_scenario;
@@ -65,6 +67,7 @@ TEST(Check, QuitEndsItEarlyWithWhatItHas) {
   ScenarioFile file(world(desk(2)));
   RunningProcess check(builtProgram("tavirel-audio-sim"), {"check", "--device", "Desk", "--seconds", "30"}, file.env());
   ASSERT_TRUE(check.waitFor([](const ProcessResult& r) { return !r.err.empty(); }, Milliseconds(5000)));
+  std::this_thread::sleep_for(Milliseconds(300));  // some audio to judge
   check.write("{\"quit\": true}\n");
   auto result = check.wait(Milliseconds(5000));
   EXPECT_EQ(result.exitCode, 0);
