@@ -21,6 +21,7 @@ class BlockRing {
     const float* data;
     std::size_t frames;
     std::int64_t sampleTime = 0;
+    std::int64_t arrivedNs = 0;  // monotonic clock at the hand-over; 0 when unknown
   };
 
   // Room for `capacityFrames` frames of `channels` channels and `capacityBlocks` blocks.
@@ -51,9 +52,9 @@ class BlockRing {
     return samples_.get() + start % sampleCapacity_;
   }
 
-  void commit(std::int64_t sampleTime = 0) {
+  void commit(std::int64_t sampleTime = 0, std::int64_t arrivedNs = 0) {
     std::uint64_t blocks = blockWrite_.load(std::memory_order_relaxed);
-    slots_[blocks % blockCapacity_] = {reservedStart_, reservedFrames_, sampleTime};
+    slots_[blocks % blockCapacity_] = {reservedStart_, reservedFrames_, sampleTime, arrivedNs};
     sampleWrite_ = reservedStart_ + reservedFrames_ * channels_;
     blockWrite_.store(blocks + 1, std::memory_order_release);
   }
@@ -63,7 +64,7 @@ class BlockRing {
     std::uint64_t blocks = blockRead_.load(std::memory_order_relaxed);
     if (blocks == blockWrite_.load(std::memory_order_acquire)) return false;
     const Slot& slot = slots_[blocks % blockCapacity_];
-    block = {samples_.get() + slot.start % sampleCapacity_, slot.frames, slot.sampleTime};
+    block = {samples_.get() + slot.start % sampleCapacity_, slot.frames, slot.sampleTime, slot.arrivedNs};
     return true;
   }
 
@@ -87,6 +88,7 @@ class BlockRing {
     std::uint64_t start;  // position in samples since the beginning, never wrapped
     std::size_t frames;
     std::int64_t sampleTime;
+    std::int64_t arrivedNs;
   };
 
   const std::size_t channels_, sampleCapacity_, blockCapacity_;

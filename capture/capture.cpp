@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -46,15 +47,17 @@ AudioStreamBasicDescription clientFormat(double rate, UInt32 channels) {
   return format;
 }
 
-Capture::Capture(std::int64_t channels, std::vector<std::int64_t> picked)
+Capture::Capture(std::int64_t channels, std::vector<std::int64_t> picked, int outputFd, bool measure)
     : nch(channels),
       picks(std::move(picked)),
       storage(new float[static_cast<std::size_t>(channels) * maxFrames]),
       abl(newBufferList(channels)),
-      pending(picks.size()),
+      pending(std::min(picks.size(), maxPicks)),
       lastCallback(std::chrono::steady_clock::now()),
+      measuring(measure),
+      levels(measure ? picks.size() : 0),
       ring(picks.empty() ? 1 : picks.size(), ringFrames, ringBlocks),
-      output(STDOUT_FILENO),
+      output(outputFd),
       nonFinite(new std::atomic<std::uint64_t>[picks.size()]()) {}
 
 // `processingThread`, the last member, is destroyed first: the thread stops
@@ -77,6 +80,16 @@ double Capture::rate() const { return captureRate; }
 
 double Capture::streamedSeconds() const {
   return captureRate > 0 ? static_cast<double>(streamedFrames.load(std::memory_order_relaxed)) / captureRate : 0;
+}
+
+DeviceClock::Reading Capture::clock() const {
+  std::lock_guard guard(clockLock);
+  return deviceClock ? deviceClock->reading() : DeviceClock::Reading{};
+}
+
+Capture::Measured Capture::measured() const {
+  double covered = timeline.begun && captureRate > 0 ? static_cast<double>(timeline.next - timeline.origin) / captureRate : 0;
+  return {levels, blockSizes, covered, output.latency()};
 }
 
 void Capture::start(const ResolvedRun& run) {
@@ -113,10 +126,14 @@ void Capture::start(const ResolvedRun& run) {
                        sizeof largest);
 
   std::vector<Resampler> built;
-  built.reserve(picks.size());
-  for (std::size_t i = 0; i < picks.size(); ++i) built.emplace_back(rate);
+  built.reserve(pending.size());
+  for (std::size_t i = 0; i < pending.size(); ++i) built.emplace_back(rate);
   resamplers = std::move(built);
   captureRate = rate;
+  {
+    std::lock_guard guard(clockLock);
+    deviceClock.emplace(rate);
+  }
   output.startWriter();
   processingThread.start(*this);
 

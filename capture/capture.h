@@ -16,14 +16,20 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "capture/block_ring.h"
+#include "capture/device_clock.h"
 #include "capture/frame_queue.h"
 #include "capture/gap_log.h"
+#include "capture/monotonic_clock.h"
 #include "capture/processing_thread.h"
 #include "device/resolved_run.h"
+#include "dsp/channel_levels.h"
 #include "dsp/resampler.h"
 #include "platform/platform.h"
 
@@ -36,7 +42,10 @@ class Capture {
   static constexpr std::size_t maxPicks = 255;
 
   // `picks`: 0-based device channels, in stream order; `nch`: the device's inputs.
-  Capture(std::int64_t nch, std::vector<std::int64_t> picks);
+  // Frames go to `outputFd`. A line check (`measure`) also keeps every
+  // pick's levels and the block sizes; any number of picks may then be
+  // measured, the first `maxPicks` of them streamed.
+  Capture(std::int64_t nch, std::vector<std::int64_t> picks, int outputFd = 1, bool measure = false);
   ~Capture();
   Capture(const Capture&) = delete;
   Capture& operator=(const Capture&) = delete;
@@ -55,6 +64,8 @@ class Capture {
   // the one before.
   void process(const float* blocks, std::size_t frames);
   void process(const float* blocks, std::size_t frames, std::int64_t sampleTime);
+  // `arrivedNs`: when the audio thread handed the block over, on the monotonic clock.
+  void process(const float* blocks, std::size_t frames, std::int64_t sampleTime, std::int64_t arrivedNs);
 
   // Any thread: runs `check` on the processing thread once every block
   // handed over before this call has been processed.
@@ -82,6 +93,19 @@ class Capture {
   GapLog::Totals gapTotals() { return gaps.totals(); }
   double streamedSeconds() const;
 
+  // Any thread, after start: the device's clock against the system's.
+  DeviceClock::Reading clock() const;
+
+  // What a line check measured. Processing thread (from a check), so that
+  // every block handed over so far is in it.
+  struct Measured {
+    std::vector<ChannelLevels> levels;                // per pick
+    std::map<std::uint32_t, std::uint64_t> blockSizes;  // frames → blocks
+    double seconds = 0;                               // device time covered, gaps included
+    FrameQueue::Latency latency;
+  };
+  Measured measured() const;
+
  private:
   friend class ProcessingThread;
   friend struct CaptureTestView;
@@ -90,11 +114,14 @@ class Capture {
   // whose first frame is at device sample time `sampleTime`: copies the
   // picked channels into the ring and wakes the processing thread, or counts
   // the block dropped.
-  void handOver(std::size_t frames, std::int64_t sampleTime);
+  // `arrivedNs`: when the platform called, on the monotonic clock.
+  void handOver(std::size_t frames, std::int64_t sampleTime, std::int64_t arrivedNs);
+  void handOver(std::size_t frames, std::int64_t sampleTime) { handOver(frames, sampleTime, monotonicNs()); }
   void handOver(std::size_t frames) { handOver(frames, nextSampleTime); }
   // Processing thread: `frames` device frames of silence in place of input
   // that never arrived, through the resamplers as if it had.
   void fillSilence(std::int64_t frames);
+  void pushSilenceFrame();
 
   // Read-only once started (set on the main thread before the unit runs).
   AudioUnit au = nullptr;
@@ -121,12 +148,18 @@ class Capture {
   };
   Timeline timeline;
   std::vector<float> zeros;  // silence fed through the resamplers
+  std::int64_t frameFirstArrivedNs = 0;  // of the block holding the pending frame's first sample
+  const bool measuring;
+  std::vector<ChannelLevels> levels;
+  std::map<std::uint32_t, std::uint64_t> blockSizes;
 
   // Between threads: the audio thread's blocks to the processing thread, its
   // frames to the writer thread, its gaps to the main thread.
   BlockRing ring;
   FrameQueue output;
   GapLog gaps;
+  mutable std::mutex clockLock;
+  std::optional<DeviceClock> deviceClock;  // made at start, fed by the processing thread
 
   // Counters the main thread reads: written by the audio thread (dropped,
   // failed) and the processing thread (block size, non-finite per pick).

@@ -41,6 +41,10 @@ void Capture::process(const float* blocks, std::size_t frames) {
 }
 
 void Capture::process(const float* blocks, std::size_t frames, std::int64_t sampleTime) {
+  process(blocks, frames, sampleTime, 0);
+}
+
+void Capture::process(const float* blocks, std::size_t frames, std::int64_t sampleTime, std::int64_t arrivedNs) {
   // A block without frames is no sign of audio: the silence check must still see it as silence.
   if (frames == 0) return;
   lastCallback = std::chrono::steady_clock::now();
@@ -75,6 +79,16 @@ void Capture::process(const float* blocks, std::size_t frames, std::int64_t samp
   }
   timeline.next = sampleTime + n;
   streamedFrames.store(timeline.next - timeline.origin, std::memory_order_relaxed);
+  if (arrivedNs != 0) {
+    std::lock_guard guard(clockLock);
+    if (deviceClock)
+      deviceClock->add(static_cast<double>(timeline.next - timeline.origin), static_cast<double>(arrivedNs) / 1e9);
+  }
+  if (measuring) {
+    ++blockSizes[static_cast<std::uint32_t>(frames)];
+    for (std::size_t i = 0; i < levels.size(); ++i) levels[i].add(blocks + i * frames + skip, frames - skip);
+  }
+  if (!pending.empty() && pending[0].empty()) frameFirstArrivedNs = arrivedNs;
 
   if (skip == 0) {
     processChannels(resamplers, blocks, frames, pending);
@@ -84,17 +98,24 @@ void Capture::process(const float* blocks, std::size_t frames, std::int64_t samp
   }
   for (std::size_t i = 0; i < resamplers.size(); ++i)
     nonFinite[i].store(resamplers[i].nonFinite, std::memory_order_relaxed);
-  if (framing::takeFrame(pending, frame)) output.push(frame, &gaps);
+  if (framing::takeFrame(pending, frame)) output.push(frame, &gaps, frameFirstArrivedNs);
+}
+
+void Capture::pushSilenceFrame() {
+  if (!framing::takeFrame(pending, frame)) return;
+  output.push(frame, &gaps, frameFirstArrivedNs);
+  frameFirstArrivedNs = 0;  // what is left pending is silence: it never arrived
 }
 
 void Capture::fillSilence(std::int64_t frames) {
+  if (!pending.empty() && pending[0].empty()) frameFirstArrivedNs = 0;
   const std::int64_t chunk = maxFrames;
   if (zeros.size() < resamplers.size() * maxFrames) zeros.assign(resamplers.size() * maxFrames, 0.0f);
   std::int64_t exact = std::min(frames, settleFrames);
   for (std::int64_t done = 0; done < exact;) {
     std::int64_t n = std::min(chunk, exact - done);
     processChannels(resamplers, zeros.data(), static_cast<std::size_t>(n), pending);
-    if (framing::takeFrame(pending, frame)) output.push(frame, &gaps);
+    pushSilenceFrame();
     done += n;
   }
   if (frames == exact) return;
@@ -111,7 +132,7 @@ void Capture::fillSilence(std::int64_t frames) {
     std::size_t emitted = resamplers.empty() ? 0 : outputsOver(resamplers[0], n);
     for (std::size_t i = 1; i < resamplers.size(); ++i) resamplers[i].pos = resamplers[0].pos;
     for (auto& buffer : pending) buffer.insert(buffer.end(), emitted, 0);
-    if (framing::takeFrame(pending, frame)) output.push(frame, &gaps);
+    pushSilenceFrame();
     rest -= n;
   }
 }

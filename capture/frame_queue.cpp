@@ -4,6 +4,7 @@
 
 #include "frame/frame_format.h"
 #include "capture/gap_log.h"
+#include "capture/monotonic_clock.h"
 #include "capture/thread_name.h"
 
 namespace {
@@ -12,6 +13,8 @@ constexpr std::uint64_t silenceFrameSamples = 16000;
 constexpr std::size_t spareKept = 8;
 
 double seconds(std::uint64_t samples) { return static_cast<double>(samples) / 16000.0; }
+
+double msSince(std::int64_t atNs) { return static_cast<double>(monotonicNs() - atNs) / 1e6; }
 }  // namespace
 
 FrameQueue::FrameQueue(int fd, std::size_t capacityBytes) : fd_(fd), capacity_(capacityBytes) {}
@@ -35,7 +38,7 @@ void FrameQueue::startWriter() {
   });
 }
 
-void FrameQueue::push(const std::vector<std::uint8_t>& frame, GapLog* gaps) {
+void FrameQueue::push(const std::vector<std::uint8_t>& frame, GapLog* gaps, std::int64_t firstArrivedNs) {
   if (frame.size() < framing::headerBytes) return;
   std::uint32_t n = framing::headerSamples(frame.data());
   std::uint8_t channels = frame[4];
@@ -62,6 +65,7 @@ void FrameQueue::push(const std::vector<std::uint8_t>& frame, GapLog* gaps) {
   }
   Entry entry;
   entry.channels = channels;
+  entry.firstArrivedNs = firstArrivedNs;
   if (!spare_.empty()) {
     entry.frame = std::move(spare_.back());
     spare_.pop_back();
@@ -90,7 +94,13 @@ void FrameQueue::writerLoop() {
       continue;
     }
     framing::writeFrame(fd_, entry.frame);
+    double latencyMs = entry.firstArrivedNs != 0 ? msSince(entry.firstArrivedNs) : 0;
     guard.lock();
+    if (entry.firstArrivedNs != 0) {
+      ++timedFrames_;
+      latencySumMs_ += latencyMs;
+      latencyMaxMs_ = std::max(latencyMaxMs_, latencyMs);
+    }
     bytes_ -= entry.frame.size();
     if (spare_.size() < spareKept) spare_.push_back(std::move(entry.frame));
   }
@@ -122,4 +132,11 @@ std::size_t FrameQueue::queuedBytes() const {
 std::size_t FrameQueue::peakBytes() const {
   std::lock_guard guard(lock_);
   return peak_;
+}
+
+FrameQueue::Latency FrameQueue::latency() const {
+  std::lock_guard guard(lock_);
+  Latency latency{timedFrames_, 0, latencyMaxMs_};
+  if (timedFrames_ > 0) latency.meanMs = latencySumMs_ / static_cast<double>(timedFrames_);
+  return latency;
 }

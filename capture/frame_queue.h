@@ -36,7 +36,9 @@ class FrameQueue {
   void startWriter();
 
   // Processing thread: one complete frame. Gaps are noted in `gaps`, if given.
-  void push(const std::vector<std::uint8_t>& frame, GapLog* gaps = nullptr);
+  // `firstArrivedNs`: when the block holding the frame's first sample was
+  // handed over (monotonic clock), 0 when unknown.
+  void push(const std::vector<std::uint8_t>& frame, GapLog* gaps = nullptr, std::int64_t firstArrivedNs = 0);
 
   // Any thread: samples per channel replaced by silence so far.
   std::uint64_t lostSamples() const;
@@ -44,11 +46,20 @@ class FrameQueue {
   std::size_t queuedBytes() const;
   std::size_t peakBytes() const;
 
+  // Any thread: from a frame's first sample arriving to the frame being
+  // written, over the frames written so far whose arrival is known.
+  struct Latency {
+    std::uint64_t frames = 0;
+    double meanMs = 0, maxMs = 0;
+  };
+  Latency latency() const;
+
  private:
   struct Entry {
     std::vector<std::uint8_t> frame;  // empty for silence
     std::uint8_t channels = 0;
     std::uint64_t silence = 0;  // zero samples per channel to write
+    std::int64_t firstArrivedNs = 0;
   };
 
   void writerLoop();
@@ -62,6 +73,8 @@ class FrameQueue {
   std::vector<std::vector<std::uint8_t>> spare_;  // written frames' storage, for reuse
   std::size_t bytes_ = 0, peak_ = 0;              // of frames queued or being written
   std::uint64_t lost_ = 0;
+  std::uint64_t timedFrames_ = 0;
+  double latencySumMs_ = 0, latencyMaxMs_ = 0;
   std::uint64_t pushedSamples_ = 0;  // per channel, frames and silence: the stream's length
   bool refusing_ = false, stop_ = false, writing_ = false;
   std::vector<std::uint8_t> silence_;  // writer thread only

@@ -30,7 +30,7 @@ bool ProcessingThread::serve(Capture& capture) {
   bool worked = false;
   BlockRing::Block block;
   while (capture.ring.front(block)) {
-    capture.process(block.data, block.frames, block.sampleTime);
+    capture.process(block.data, block.frames, block.sampleTime, block.arrivedNs);
     capture.ring.release();
     worked = true;
   }

@@ -14,6 +14,8 @@ OSStatus captureInputCallback(void* context, AudioUnitRenderActionFlags* flags, 
 
 OSStatus Capture::render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp, UInt32 bus,
                          UInt32 frames) {
+  // The block arrived when the platform called: the render's own time is no part of it.
+  std::int64_t arrived = monotonicNs();
   UInt32 n = frames < maxFrames ? frames : static_cast<UInt32>(maxFrames);
   AudioBuffer* buffers = abl->mBuffers;
   for (std::int64_t i = 0; i < nch; ++i) {
@@ -35,11 +37,11 @@ OSStatus Capture::render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp
     nextSampleTime = at + n;
     return rendered;
   }
-  handOver(n, at);
+  handOver(n, at, arrived);
   return noErr;
 }
 
-void Capture::handOver(std::size_t frames, std::int64_t sampleTime) {
+void Capture::handOver(std::size_t frames, std::int64_t sampleTime, std::int64_t arrivedNs) {
   nextSampleTime = sampleTime + static_cast<std::int64_t>(frames);
   float* block = ring.reserve(frames);
   if (block == nullptr) {
@@ -51,6 +53,6 @@ void Capture::handOver(std::size_t frames, std::int64_t sampleTime) {
   std::size_t i = 0;
   for (std::int64_t pick : picks)
     std::memcpy(block + i++ * frames, storage.get() + pick * maxFrames, frames * sizeof(float));
-  ring.commit(sampleTime);
+  ring.commit(sampleTime, arrivedNs);
   processingThread.wake();
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 inline constexpr const char* usageLine =
-    "usage: tavirel-audio list | run --device <name> --channels 2,3,4 [--rate 48000]";
+    "usage: tavirel-audio list | run --device <name> --channels 2,3,4 [--rate 48000] | check --device <name> "
+    "[--seconds 3] [--rate 48000]";
 
-// Both end the process; neither returns.
+// Each ends the process; none returns.
 [[noreturn]] void listCommand();
 [[noreturn]] void runCommand();
+[[noreturn]] void checkCommand();

@@ -1,6 +1,4 @@
 // `list`: the input devices and the MIDI destinations as one JSON document.
-#include <unistd.h>
-
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -10,8 +8,7 @@
 
 #include "device/device_catalogue.h"
 #include "main/commands.h"
-#include "process/process_end.h"
-#include "process/write_all.h"
+#include "main/document_output.h"
 #include "midi/midi_output.h"
 
 namespace {
@@ -61,13 +58,5 @@ void listCommand() {
     }
   }
 
-  // Names come from other programs; bytes that are not UTF-8 become U+FFFD
-  // rather than losing the whole document.
-  auto text = document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
-  if (process::beginOutput()) {
-    writeAll(STDOUT_FILENO, text.data(), text.size());
-    writeAll(STDOUT_FILENO, "\n", 1);
-    process::endOutput();
-  }
-  process::end(0);
+  endWithDocument(documentText(document));
 }

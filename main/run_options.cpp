@@ -45,3 +45,9 @@ std::optional<double> parseRate(const std::string& text) {
   if (end != text.c_str() + text.size()) return std::nullopt;
   return value;
 }
+
+std::optional<double> parseCheckSeconds(const std::string& text) {
+  auto seconds = parseRate(text);
+  if (!seconds || !(*seconds > 0 && *seconds <= longestCheckSeconds)) return std::nullopt;
+  return seconds;
+}

@@ -17,3 +17,8 @@ std::optional<std::int64_t> parseChannel(std::string_view piece);
 // The requested rate: C-locale strtod that consumes the whole text, which is
 // not empty and does not begin with whitespace. Otherwise nothing.
 std::optional<double> parseRate(const std::string& text);
+
+// The length of a check, as --seconds gives it: a number read as parseRate
+// reads one, above 0 and at most `longestCheckSeconds`. Otherwise nothing.
+inline constexpr double longestCheckSeconds = 60;
+std::optional<double> parseCheckSeconds(const std::string& text);

@@ -1,5 +1,5 @@
 #pragma once
-// Process-wide values of the run command, each written once on the main
+// Process-wide values of the run and check commands, each written once on the main
 // thread before the threads that read them start.
 #include <cstdint>
 #include <vector>

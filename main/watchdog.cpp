@@ -19,6 +19,10 @@ void silenceCheck(Capture& capture) {
 void watchdogTick(const ResolvedRun& run) {
   if (cap != nullptr) support::logCaptureHealth(*cap, run);
   support::logDroppedEvents();
+  watchDevice(run);
+}
+
+void watchDevice(const ResolvedRun& run) {
   auto devices = allDevices();
   if (std::find(devices.begin(), devices.end(), run.device) == devices.end()) fail("Audio device disconnected", 3);
   double rate = sampleRate(run.device);

@@ -12,5 +12,9 @@ class Capture;
 
 void watchdogTick(const ResolvedRun& run);
 
+// The tick's findings without its support-log lines: device gone, rate
+// moved, then the silence check.
+void watchDevice(const ResolvedRun& run);
+
 // On the processing thread: more than 3 s since the last block ends the process.
 void silenceCheck(Capture& capture);

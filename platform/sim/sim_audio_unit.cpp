@@ -67,11 +67,13 @@ bool vanished(const sim::Device& device, double nowMs) { return device.vanishAtM
 void deliver(AudioUnit unit) {
   const sim::Device& device = *unit->device;
   double rate = unit->settings.client.mSampleRate > 0 ? unit->settings.client.mSampleRate : deviceSideRate(device);
+  // A device's crystal is off by its ppm: the frames come that much faster or slower.
+  double pace = rate * (1 + device.clockPpm / 1e6);
   double factor = speed();
   UInt32 frames = device.blockFrames;
   std::uint64_t delivered = 0;
   for (;;) {
-    double dueMs = unit->startedAtMs + static_cast<double>(delivered + frames) * 1000.0 / rate;
+    double dueMs = unit->startedAtMs + static_cast<double>(delivered + frames) * 1000.0 / pace;
     double waitMs = (dueMs - sim::nowMs()) / factor;
     if (waitMs > 0) std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(waitMs));
     double nowMs = sim::nowMs();

@@ -60,6 +60,7 @@ auto keysOf(const Device&) {
                     key("rateChangeTo", &Device::rateChangeTo),
                     key("signals", &Device::signals),
                     key("blockFrames", &Device::blockFrames),
+                    key("clockPpm", &Device::clockPpm),
                     key("unitRate", &Device::unitRate),
                     key("audioStopsAtMs", &Device::audioStopsAtMs),
                     key("renderStatus", &Device::renderStatus),
@@ -305,6 +306,10 @@ void checkDevices(const World& world) {
     if (channels > mostChannels)
       throw Refusal{at + ".inputBuffers", "must add up to at most " + std::to_string(mostChannels) +
                                               " channels, not " + std::to_string(channels)};
+    // A clock that runs backwards, or stands still, delivers no audio at all.
+    if (!(device.clockPpm > -1e6 && device.clockPpm <= 1e6))
+      throw Refusal{at + ".clockPpm", "must be a number above -1000000 and at most 1000000, not " +
+                                          json(device.clockPpm).dump()};
     if (device.rateChangeAtMs && !(*device.rateChangeAtMs > 0))
       throw Refusal{at + ".rateChangeAtMs", "must be a number above 0 or null (the rate from the start is "
                                             "\"rate\"), not " + json(*device.rateChangeAtMs).dump()};

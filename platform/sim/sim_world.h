@@ -65,6 +65,7 @@ struct Device {
   // Audio, once the unit has started.
   std::vector<Signal> signals;  // per device channel; missing channels are sines of 100·(i+1) Hz
   UInt32 blockFrames = 480;     // frames per render callback
+  double clockPpm = 0;          // the device's clock runs this much fast (slow when negative)
   std::optional<double> unitRate;  // device-side rate the unit reports; default `rate`
   std::optional<double> audioStopsAtMs;  // after this many ms of capture, no more callbacks
   OSStatus renderStatus = 0;             // non-zero: every render fails with it

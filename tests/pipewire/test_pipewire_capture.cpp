@@ -315,6 +315,18 @@ TEST_F(PipeWireCapture, TwoProgramsAtOnceStreamTheRecordingBitForBit) {
   expectEncodedRecording(two.out, {32, 1});
 }
 
+TEST_F(PipeWireCapture, ACheckJudgesEveryChannelOfTheNodeAndTheGraphsClock) {
+  auto node = console("tv-check");
+  auto result = runProcess(builtProgram("tavirel-audio"), {"check", "--device", "tv-check", "--seconds", "2"}, env());
+  ASSERT_EQ(result.exitCode, 0) << lastMessage(result);
+  auto document = json::parse(result.out);
+  ASSERT_EQ(document["channels"].size(), 32u);
+  for (const auto& channel : document["channels"]) EXPECT_EQ(channel["state"], "zero") << channel;
+  // The private daemon's graph runs on the system clock itself.
+  ASSERT_TRUE(document["clock"]["ppm"].is_number()) << document["clock"];
+  EXPECT_NEAR(document["clock"]["ppm"].get<double>(), 0, 200);
+}
+
 TEST_F(PipeWireCapture, ANodeThatGoesAwayEndsTheRunAsDisconnected) {
   auto node = console("tv-gone");
   auto capture = run({"run", "--device", "tv-gone", "--channels", "2"});

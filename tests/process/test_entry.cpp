@@ -6,7 +6,8 @@
 using namespace testing_support;
 
 namespace {
-const char* usage = "usage: tavirel-audio list | run --device <name> --channels 2,3,4 [--rate 48000]";
+const char* usage =
+    "usage: tavirel-audio list | run --device <name> --channels 2,3,4 [--rate 48000] | check --device <name> [--seconds 3] [--rate 48000]";
 
 class Entry : public ::testing::TestWithParam<const char*> {
  protected:

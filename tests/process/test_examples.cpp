@@ -35,6 +35,21 @@ TEST(Examples, PythonReaderStreamsSendsMidiAndQuits) {
   EXPECT_EQ(summary["rms"][1], 0.0);
 }
 
+TEST(Examples, PythonLineCheckPutsTheSilentChannelFirst) {
+  auto result = runProcess("/usr/bin/python3",
+                           {std::string(TAVIREL_SOURCE_DIR) + "/examples/python/line_check.py",
+                            builtProgram("tavirel-audio-sim"), "Desk", "1"},
+                           stageScenario());
+  ASSERT_EQ(result.exitCode, 0) << result.out;
+  std::istringstream lines(result.out);
+  std::string device, header, first;
+  std::getline(lines, device);
+  std::getline(lines, header);
+  std::getline(lines, first);
+  EXPECT_EQ(device, "Desk: 8 channels at 48000 Hz");
+  EXPECT_EQ(first, "  2  zero           -      -  0.00 %");
+}
+
 TEST(Examples, CppReaderCountsFramesAndEvents) {
   auto result = runProcess(builtProgram("examples/cpp/tva1_reader"),
                            {"1", builtProgram("tavirel-audio-sim"), "run", "--device", "Desk", "--channels", "1,2"},

@@ -7,7 +7,7 @@ comment that says how it is checked:
       with "$ " run in one bash, with `tavirel-audio` being the simulated build on
       the scenario FILE; the other lines are what it prints (standard error and
       standard output together), compared exactly.
-  <!-- check: schema=NAME -->   each line (or, for "list", the whole block) is
+  <!-- check: schema=NAME -->   each line (or, for "list" and "check", the whole block) is
       valid against docs/schema/NAME.schema.json.
   <!-- check: scenario -->       the simulated build accepts the block as a scenario.
 
@@ -80,7 +80,7 @@ def transcript(text, scenario, build, source):
 def schema_check(text, name, source):
     with open(os.path.join(source, "docs", "schema", name + ".schema.json"), encoding="utf-8") as f:
         validator = jsonschema.Draft202012Validator(json.load(f))
-    documents = [text] if name == "list" else [line for line in text.splitlines() if line.strip()]
+    documents = [text] if name in ("list", "check") else [line for line in text.splitlines() if line.strip()]
     problems = []
     for document in documents:
         problems += [f"{document.strip()[:80]}: {e.message}" for e in validator.iter_errors(json.loads(document))]

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Validates every event line and list document that the process tests saw
+"""Validates every event line, list and check document that the process tests saw
 tavirel-audio write against docs/schema/, with Debian's python3-jsonschema.
 The published schemas accept keys they do not name, since parents must ignore
 them; our own lines are held to the keys named, so that an added key is
@@ -55,9 +55,9 @@ def published_schemas_take_unknown_keys(published):
 
 
 def main(lines_dir, schema_dir):
-    loaded = {"event": load(schema_dir, "event.schema.json"), "list": load(schema_dir, "list.schema.json")}
+    loaded = {name: load(schema_dir, name + ".schema.json") for name in ("event", "list", "check")}
     validators = {kind: pair[1] for kind, pair in loaded.items()}
-    seen = {"event": 0, "list": 0}
+    seen = {name: 0 for name in validators}
     checked = set()  # many tests see the same lines: each text is validated once
     failures = published_schemas_take_unknown_keys({kind: pair[0] for kind, pair in loaded.items()})
     for path in sorted(glob.glob(os.path.join(lines_dir, "*.jsonl"))):
@@ -78,14 +78,15 @@ def main(lines_dir, schema_dir):
                 except ValueError as e:
                     failures.append(f"{test}: not JSON ({e}): {text[:200]!r}")
                     continue
-                if kind == "list" and not text.endswith("}\n"):
-                    failures.append(f"{test}: the list document does not end in one line feed")
+                if kind != "event" and not text.endswith("}\n"):
+                    failures.append(f"{test}: the {kind} document does not end in one line feed")
                 for error in validators[kind].iter_errors(value):
                     where = "/".join(map(str, error.absolute_path)) or "top"
                     failures.append(f"{test}: {kind} at {where}: {error.message}: {text[:200]!r}")
     for failure in failures:
         print(failure)
-    print(f"checked {seen['event']} event lines and {seen['list']} list documents: {len(failures)} failures")
+    print(f"checked {seen['event']} event lines, {seen['list']} list and {seen['check']} check documents: "
+          f"{len(failures)} failures")
     return 1 if failures else 0
 
 

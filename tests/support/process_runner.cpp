@@ -61,6 +61,7 @@ RunningProcess::RunningProcess(const std::string& program, const std::vector<std
   auto base = program.substr(program.rfind('/') + 1);
   ourProgram_ = base == "tavirel-audio" || base == "tavirel-audio-sim";
   listing_ = args.empty() || args[0] == "list";
+  checking_ = !args.empty() && args[0] == "check";
 
   start_ = std::chrono::steady_clock::now();
   int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data());
@@ -188,7 +189,7 @@ void RunningProcess::collect() {
   changed_.notify_all();
 }
 
-// Every event line and list document our program writes is kept, with the
+// Every event line, list and check document our program writes is kept, with the
 // test that saw it, for the schema check that runs after the process tests
 // (tests/protocol/check_protocol_lines.py): one file per test process.
 void RunningProcess::record(bool tornLastLine) {
@@ -206,6 +207,7 @@ void RunningProcess::record(bool tornLastLine) {
   std::size_t lines = result_.err.size() - (tornLastLine ? 1 : 0);
   for (std::size_t i = 0; i < lines; ++i) add("event", result_.err[i].text);
   if (listing_ && result_.exitCode == 0) add("list", result_.out);
+  if (checking_ && result_.exitCode == 0) add("check", result_.out);
   std::string folder = std::string(TAVIREL_BUILD_DIR) + "/protocol-lines";
   mkdir(folder.c_str(), 0755);
   std::string path = folder + "/" + std::to_string(getpid()) + ".jsonl";

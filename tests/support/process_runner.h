@@ -67,6 +67,7 @@ class RunningProcess {
 
   bool ourProgram_ = false;  // tavirel-audio or its simulated build: its output is recorded
   bool listing_ = false;     // standard output carries the list document
+  bool checking_ = false;    // … or the check document
 
   pid_t pid_ = -1;
   int input_ = -1, output_ = -1, errors_ = -1;

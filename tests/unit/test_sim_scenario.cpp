@@ -26,6 +26,7 @@ json everyKey() {
                  {"signals", {{{"kind", "noise"}, {"frequency", 1000.0}, {"amplitude", 0.25}, {"seed", 7},
                                {"file", "take.wav"}, {"fileChannel", 2}, {"loop", true}}}},
                  {"blockFrames", 4096},
+                 {"clockPpm", -100.0},
                  {"unitRate", 48000.0},
                  {"audioStopsAtMs", 300.0},
                  {"renderStatus", 1},

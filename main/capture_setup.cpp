@@ -1,0 +1,119 @@
+#include "main/capture_setup.h"
+
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+
+#include "capture/capture.h"
+#include "device/audio_properties.h"
+#include "device/device_catalogue.h"
+#include "frame/frame_format.h"
+#include "main/args.h"
+#include "main/events.h"
+#include "main/run_options.h"
+#include "main/run_state.h"
+#include "main/support_log.h"
+#include "main/termination_signals.h"
+#include "process/event_queue.h"
+#include "process/process_end.h"
+#include "text/whole_hz.h"
+
+namespace {
+// A one-shot semaphore with the answer. (std::binary_semaphore is not
+// available on every macOS this builds for.)
+struct AccessAnswer {
+  std::mutex lock;
+  std::condition_variable signal;
+  bool answered = false;
+  bool granted = false;
+
+  void give(bool yes) {
+    {
+      std::lock_guard guard(lock);
+      granted = yes;
+      answered = true;
+    }
+    signal.notify_one();
+  }
+
+  bool wait() {
+    std::unique_lock guard(lock);
+    signal.wait(guard, [this] { return answered; });
+    return granted;
+  }
+};
+}  // namespace
+
+std::string beginCaptureCommand(void (*onSignal)(int signal)) {
+  // First, while this is the only thread: every thread made from here on
+  // inherits the blocked signals, and the watcher alone takes them.
+  blockTerminationSignals();
+  watchTerminationSignals(onSignal);
+  event_queue::start();
+
+  auto name = arg("--device");
+  if (!name) fail("missing --device", 2);
+  return *name;
+}
+
+void ensureMicrophoneAccess() {
+  switch (host::microphoneAuthorization()) {
+    case host::authorized:
+      return;
+    case host::notDetermined: {
+      reportPermission();
+      static AccessAnswer answer;  // outlives the platform thread that answers
+      host::requestMicrophoneAccess(
+          [](bool granted, void* context) { static_cast<AccessAnswer*>(context)->give(granted); }, &answer);
+      if (answer.wait()) return;
+      break;
+    }
+    default:
+      break;
+  }
+  failAccessDenied();
+}
+
+ResolvedRun lookUpDevice(const std::string& requested) {
+  auto device = findDevice(requested);
+  if (!device) fail("Audio device not found: " + requested, 3);
+  ResolvedRun run;
+  run.device = *device;
+  run.name = stringProp(*device, kAudioObjectPropertyName);
+  run.uid = stringProp(*device, kAudioDevicePropertyDeviceUID);
+  run.deviceChannels = inputChannelCount(*device);
+  return run;
+}
+
+void checkChannelsExist(const ResolvedRun& run) {
+  for (auto channel : run.wanted)
+    if (channel < 1 || channel > run.deviceChannels)
+      fail("Channel " + std::to_string(channel) + " does not exist on " + run.name + " (" +
+               std::to_string(run.deviceChannels) + " inputs)",
+           2);
+}
+
+void negotiateRate(const ResolvedRun& run) {
+  auto requested = parseRate(arg("--rate").value_or(""));
+  if (!requested || !(*requested > 0)) return;
+  double current = sampleRate(run.device);
+  if (std::fabs(current - *requested) <= 1) return;
+  bool confirmed = setSampleRate(run.device, *requested);
+  support::logRateRequest(run.name, current, *requested, confirmed);
+  if (confirmed) return;
+  double now = sampleRate(run.device);
+  fail(run.name + " refused " + askedHz(*requested) + " Hz (now " + wholeHz(now) +
+           " Hz). The console's clock may decide the rate.",
+       2);
+}
+
+void startCapture(const ResolvedRun& run, std::vector<std::int64_t> picks, int outputFd, bool measure) {
+  devChannels = run.deviceChannels;
+  wanted = run.wanted;
+  startRate = run.rate;
+  framing::onWriteFailure(failStreamWrite);
+  cap = new Capture(devChannels, std::move(picks), outputFd, measure);
+  cap->start(run);
+  support::logCaptureStarted(run, cap->rate());
+  process::setEndNote([] { support::logRunSummary(*cap); });
+}
