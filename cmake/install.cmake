@@ -53,6 +53,8 @@ tavirel_install_doc(README.md tavirel-audio helper
   "[examples/](examples/)" "`${tools_doc}/examples/` (tavirel-audio-tools)")
 tavirel_install_doc(docs/protocol.md tavirel-audio helper
   "[`schema/`](schema/)" "[`${data}/schema/`](../../tavirel-audio/schema/)"
+  "[`schema/check.schema.json`](schema/check.schema.json)"
+  "[`${data}/schema/check.schema.json`](../../tavirel-audio/schema/check.schema.json)"
   "[`../examples/`](../examples/)" "`${tools_doc}/examples/` (tavirel-audio-tools)"
   "[`simulation.md`](simulation.md)" "`/usr/share/doc/tavirel-audio-sim/simulation.md` (tavirel-audio-sim)"
   "[`examples/scenarios/stage.json`](../examples/scenarios/stage.json)" "`${data}/scenarios/stage.json` (tavirel-audio-sim)")
@@ -63,9 +65,9 @@ install(DIRECTORY docs/schema DESTINATION ${TAVIREL_DATA_DIR} COMPONENT helper)
 tavirel_install_program(tva1 ${CMAKE_INSTALL_BINDIR} tools)
 install(FILES docs/tva1.md docs/meter.png docs/filter-response.png
         DESTINATION ${doc_root}/tavirel-audio-tools COMPONENT tools)
-install(FILES examples/python/listen.py examples/python/tavirel_audio.py
+install(FILES examples/python/listen.py examples/python/tavirel_audio.py examples/python/line_check.py
         DESTINATION ${doc_root}/tavirel-audio-tools/examples/python COMPONENT tools)
-install(FILES examples/cpp/tva1_reader.cpp DESTINATION ${doc_root}/tavirel-audio-tools/examples/cpp COMPONENT tools)
+install(FILES examples/cpp/tva1_reader.cpp examples/cpp/line_check.cpp DESTINATION ${doc_root}/tavirel-audio-tools/examples/cpp COMPONENT tools)
 
 # The scenarios name their recordings relative to themselves, so the folder
 # goes as it is; docs/simulation.md says where.
