@@ -1,8 +1,8 @@
 #include "text/whole_hz.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 std::string wholeHz(double rate) {
   if (std::isnan(rate)) return "nan";
@@ -16,8 +16,12 @@ std::string wholeHz(double rate) {
 
 std::string askedHz(double rate) {
   if (!std::isfinite(rate) || rate == std::trunc(rate)) return wholeHz(rate);
+  // The fewest decimals that read back as the rate (what std::to_chars
+  // gives, but the macOS 12 C++ library has no floating-point to_chars).
   char text[400];
-  auto [end, error] = std::to_chars(text, text + sizeof text, rate, std::chars_format::fixed);
-  if (error != std::errc{}) return wholeHz(rate);
-  return std::string(text, end);
+  for (int decimals = 1; decimals <= 330; ++decimals) {
+    std::snprintf(text, sizeof text, "%.*f", decimals, rate);
+    if (std::strtod(text, nullptr) == rate) return text;
+  }
+  return wholeHz(rate);
 }
