@@ -46,7 +46,7 @@ json channelJson(std::size_t channel, const ChannelLevels& levels) {
           {"peakDbfs", rounded(reading.peakDbfs, 2)},
           {"rmsDbfs", rounded(reading.rmsDbfs, 2)},
           {"fullScaleShare", rounded(reading.fullScaleShare, 6)},
-          {"dcOffset", rounded(reading.dcOffset, 6)},
+          {"dcOffset", rounded(reading.dcOffset, 3)},
           {"nonFinite", levels.nonFinite}};
 }
 }  // namespace
