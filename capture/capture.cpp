@@ -88,8 +88,7 @@ DeviceClock::Reading Capture::clock() const {
 }
 
 Capture::Measured Capture::measured() const {
-  double covered = timeline.begun && captureRate > 0 ? static_cast<double>(timeline.next - timeline.origin) / captureRate : 0;
-  return {levels, blockSizes, covered, output.latency()};
+  return {levels, blockSizes, streamedSeconds(), output.latency()};
 }
 
 void Capture::start(const ResolvedRun& run) {

@@ -40,13 +40,9 @@ bool finishing = false;  // main thread only
 // has been processed: what the check found, then the end.
 void report(Capture& capture) {
   CheckFindings findings{capture.measured(), capture.clock(), capture.health()};
-  // The gap still growing is kept back by the first take and given by the second.
-  for (int take = 0; take < 2; ++take) {
-    auto taken = capture.takeGaps();
-    findings.gaps += taken.gaps.size() + taken.untold;
-    findings.gapSeconds += taken.untoldSeconds;
-    for (const Gap& gap : taken.gaps) findings.gapSeconds += gap.seconds;
-  }
+  auto gaps = capture.gapTotals();
+  findings.gaps = gaps.gaps;
+  findings.gapSeconds = gaps.seconds;
   support::logClock(capture);
   auto document = checkDocument(*checked, capture.rate(), findings);
   // A person at a terminal reads the table; a program gets the document.

@@ -300,6 +300,19 @@ class PipeWireCapture : public ::testing::Test {
     recorder.wait(Milliseconds(3000));
   }
 
+  // Ends the run, then pw-record beside it: the run's result, and what the
+  // reference holds of channels `picks`.
+  static std::pair<ProcessResult, Channels> endWithReference(RunningProcess& capture, RunningProcess& recorder,
+                                                             const std::string& path, const std::vector<int>& picks) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    capture.closeInput();
+    auto result = capture.wait(Milliseconds(5000));
+    stop(recorder);
+    auto delivered = recordedOf(path, picks);
+    std::remove(path.c_str());
+    return {std::move(result), std::move(delivered)};
+  }
+
   static void setting(const std::string& key, const std::string& value) {
     auto set = runProcess(installed("pw-metadata"), {"-n", "settings", "0", key, value}, env());
     EXPECT_EQ(set.exitCode, 0);
@@ -456,12 +469,7 @@ TEST_F(PipeWireCapture, QuantumChangesAndClientsComingAndGoingPutNoSilenceIn) {
   play("tv-busy-feed");
   changes.join();
   comings.join();
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  capture->closeInput();
-  auto result = capture->wait(Milliseconds(5000));
-  stop(*whole);
-  auto delivered = recordedOf(reference, {1, 32});
-  std::remove(reference.c_str());
+  auto [result, delivered] = endWithReference(*capture, *whole, reference, {1, 32});
   std::remove(visitor.c_str());
   ASSERT_EQ(result.exitCode, 0) << lastMessage(result);
   // The graph itself may put in or leave out a few frames as the quantum
@@ -495,12 +503,7 @@ TEST_F(PipeWireCapture, CyclesTheProgramMissedAreSilenceInTheirPlace) {
   });
   play("tv-miss-feed");
   stall.join();
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  capture->closeInput();
-  auto result = capture->wait(Milliseconds(5000));
-  stop(*whole);
-  auto delivered = recordedOf(reference, {1, 17});
-  std::remove(reference.c_str());
+  auto [result, delivered] = endWithReference(*capture, *whole, reference, {1, 17});
   ASSERT_EQ(result.exitCode, 0) << lastMessage(result);
   ASSERT_GT(delivered[0].size(), static_cast<std::size_t>(recordingFrames)) << "pw-record holds too little";
   for (auto& channel : delivered) channel.resize(recordingFrames + 4096);
