@@ -26,7 +26,7 @@
 #include "capture/device_clock.h"
 #include "capture/frame_queue.h"
 #include "capture/gap_log.h"
-#include "capture/monotonic_clock.h"
+#include "platform/common/monotonic_clock.h"
 #include "capture/processing_thread.h"
 #include "device/resolved_run.h"
 #include "dsp/channel_levels.h"

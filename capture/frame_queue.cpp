@@ -4,7 +4,7 @@
 
 #include "frame/frame_format.h"
 #include "capture/gap_log.h"
-#include "capture/monotonic_clock.h"
+#include "platform/common/monotonic_clock.h"
 #include "capture/thread_name.h"
 
 namespace {

@@ -8,15 +8,10 @@
 #include <cmath>
 #include <cstring>
 #include <string>
-#include <ctime>
+
+#include "platform/common/monotonic_clock.h"
 
 namespace {
-std::int64_t monotonicNs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
 // Buffers taken in one callback: one a cycle, more only when the stream fell
 // behind; the stream is given far fewer than this.
 constexpr std::size_t mostBuffersAtOnce = 16;

@@ -1,7 +1,7 @@
 #pragma once
 // The monotonic clock in nanoseconds, as the capture stamps blocks and frames
-// with it. Reading it makes no system call (vDSO, mach_absolute_time), so the
-// audio thread may.
+// with it and the PipeWire stream times its audio thread's pulse. Reading it
+// makes no system call (vDSO, mach_absolute_time), so the audio thread may.
 #include <chrono>
 #include <cstdint>
 
