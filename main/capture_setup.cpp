@@ -1,8 +1,6 @@
 #include "main/capture_setup.h"
 
 #include <cmath>
-#include <condition_variable>
-#include <mutex>
 
 #include "capture/capture.h"
 #include "device/audio_properties.h"
@@ -15,34 +13,10 @@
 #include "main/support_log.h"
 #include "main/termination_signals.h"
 #include "process/event_queue.h"
+#include "process/latch.h"
 #include "process/process_end.h"
 #include "text/whole_hz.h"
 
-namespace {
-// A one-shot semaphore with the answer. (std::binary_semaphore is not
-// available on every macOS this builds for.)
-struct AccessAnswer {
-  std::mutex lock;
-  std::condition_variable signal;
-  bool answered = false;
-  bool granted = false;
-
-  void give(bool yes) {
-    {
-      std::lock_guard guard(lock);
-      granted = yes;
-      answered = true;
-    }
-    signal.notify_one();
-  }
-
-  bool wait() {
-    std::unique_lock guard(lock);
-    signal.wait(guard, [this] { return answered; });
-    return granted;
-  }
-};
-}  // namespace
 
 std::string beginCaptureCommand(void (*onSignal)(int signal)) {
   // First, while this is the only thread: every thread made from here on
@@ -62,9 +36,9 @@ void ensureMicrophoneAccess() {
       return;
     case host::notDetermined: {
       reportPermission();
-      static AccessAnswer answer;  // outlives the platform thread that answers
+      static Latch<bool> answer;  // outlives the platform thread that answers
       host::requestMicrophoneAccess(
-          [](bool granted, void* context) { static_cast<AccessAnswer*>(context)->give(granted); }, &answer);
+          [](bool granted, void* context) { static_cast<Latch<bool>*>(context)->give(granted); }, &answer);
       if (answer.wait()) return;
       break;
     }
