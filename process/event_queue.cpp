@@ -1,118 +1,73 @@
 #include "process/event_queue.h"
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
+#include <memory>
 #include <thread>
 
+#include "process/latch.h"
 #include "process/standard_streams.h"
+#include "process/work_queue.h"
 #include "process/write_all.h"
 
 namespace event_queue {
 namespace {
-struct Queue {
-  std::mutex lock;
-  std::condition_variable changed;
-  std::deque<std::string> lines;
-  std::size_t bytes = 0;
-  bool started = false;
-  bool writing = false;  // the writer holds a line it has taken off the queue
-  std::uint64_t dropped = 0;
-};
-
-Queue& queue() {
-  static auto* instance = new Queue;  // never destroyed: the writer may run until _exit
+WorkQueue<std::string>& queue() {
+  // Never destroyed: the writer may run until _exit.
+  static auto* instance = new WorkQueue<std::string>(maxWaitingBytes);
   return *instance;
 }
 
+std::atomic<bool> started{false};
+std::atomic<std::uint64_t> droppedLines{0};
+
 void serve() {
   auto& q = queue();
-  std::unique_lock guard(q.lock);
-  for (;;) {
-    q.changed.wait(guard, [&q] { return !q.lines.empty(); });
-    std::string line = std::move(q.lines.front());
-    q.lines.pop_front();
-    q.bytes -= line.size();
-    q.writing = true;
-    guard.unlock();
+  while (auto line = q.take()) {
     // A parent that closed standard error gets nothing more; the lines are
     // taken all the same, so that the end never waits for them.
-    writeAll(eventOutput, line.data(), line.size());
-    guard.lock();
-    q.writing = false;
-    q.changed.notify_all();
+    writeAll(eventOutput, line->data(), line->size());
+    q.done();
   }
 }
 
 // Before the writer exists the last line still must not hold the end up: a
 // thread of its own writes it while the end waits until the deadline.
 void writeWithin(std::string_view line, std::chrono::steady_clock::time_point deadline) {
-  struct Written {
-    std::mutex lock;
-    std::condition_variable done;
-    bool finished = false;
-  };
-  auto* written = new Written;  // outlives a writer still blocked at _exit
+  auto written = std::make_shared<Latch<bool>>();  // outlives a writer still blocked at _exit
   std::thread([written, text = std::string(line)] {
     writeAll(eventOutput, text.data(), text.size());
-    std::lock_guard guard(written->lock);
-    written->finished = true;
-    written->done.notify_all();
+    written->give(true);
   }).detach();
-  std::unique_lock guard(written->lock);
-  written->done.wait_until(guard, deadline, [written] { return written->finished; });
+  written->waitUntil(deadline);
 }
 }  // namespace
 
 void start() {
-  auto& q = queue();
-  {
-    std::lock_guard guard(q.lock);
-    if (q.started) return;
-    q.started = true;
-  }
+  if (started.exchange(true)) return;
   std::thread(serve).detach();
 }
 
 void post(std::string line, Kind kind) {
-  auto& q = queue();
-  {
-    std::lock_guard guard(q.lock);
-    if (q.started) {
-      if (kind == Kind::droppable && q.bytes + line.size() > maxWaitingBytes) {
-        ++q.dropped;
-        return;
-      }
-      q.bytes += line.size();
-      q.lines.push_back(std::move(line));
-      q.changed.notify_all();
-      return;
-    }
+  if (!started.load()) {
+    writeAll(eventOutput, line.data(), line.size());
+    return;
   }
-  writeAll(eventOutput, line.data(), line.size());
+  std::size_t bytes = line.size();
+  if (kind == Kind::kept)
+    queue().push(std::move(line), bytes);
+  else if (!queue().tryPush(std::move(line), bytes))
+    droppedLines.fetch_add(1, std::memory_order_relaxed);
 }
 
-std::uint64_t dropped() {
-  auto& q = queue();
-  std::lock_guard guard(q.lock);
-  return q.dropped;
-}
+std::uint64_t dropped() { return droppedLines.load(std::memory_order_relaxed); }
 
 void finish(std::string_view last, std::chrono::steady_clock::time_point deadline) {
-  auto& q = queue();
-  std::unique_lock guard(q.lock);
-  if (!q.started) {
-    guard.unlock();
+  if (!started.load()) {
     if (!last.empty()) writeWithin(last, deadline);
     return;
   }
-  if (!last.empty()) {
-    q.bytes += last.size();
-    q.lines.emplace_back(last);
-    q.changed.notify_all();
-  }
-  q.changed.wait_until(guard, deadline, [&q] { return q.lines.empty() && !q.writing; });
+  if (!last.empty()) queue().push(std::string(last), last.size());
+  queue().drainedBy(deadline);
 }
 
 }  // namespace event_queue

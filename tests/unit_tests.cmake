@@ -10,7 +10,8 @@ set(tavirel_portable_unit_tests
   ${CMAKE_CURRENT_LIST_DIR}/unit/test_control_line.cpp ${CMAKE_CURRENT_LIST_DIR}/unit/test_events.cpp
   ${CMAKE_CURRENT_LIST_DIR}/unit/test_frame_format.cpp ${CMAKE_CURRENT_LIST_DIR}/unit/test_process_end.cpp
   ${CMAKE_CURRENT_LIST_DIR}/unit/test_resampler.cpp ${CMAKE_CURRENT_LIST_DIR}/unit/test_ring.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/unit/test_run_options.cpp ${CMAKE_CURRENT_LIST_DIR}/unit/test_unicode_match.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/unit/test_run_options.cpp ${CMAKE_CURRENT_LIST_DIR}/unit/test_unicode_match.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/unit/test_work_queue.cpp)
 
 # The support sources the unit tests link, on every platform: GoogleTest and
 # the C++ library only (the process runner, which the process tests use, is
