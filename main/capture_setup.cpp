@@ -9,7 +9,6 @@
 #include "main/args.h"
 #include "main/events.h"
 #include "main/run_options.h"
-#include "main/run_state.h"
 #include "main/support_log.h"
 #include "main/termination_signals.h"
 #include "process/event_queue.h"
@@ -17,6 +16,7 @@
 #include "process/process_end.h"
 #include "text/whole_hz.h"
 
+Capture* cap = nullptr;
 
 std::string beginCaptureCommand(void (*onSignal)(int signal)) {
   // First, while this is the only thread: every thread made from here on
@@ -82,11 +82,8 @@ void negotiateRate(const ResolvedRun& run) {
 }
 
 void startCapture(const ResolvedRun& run, std::vector<std::int64_t> picks, int outputFd, bool measure) {
-  devChannels = run.deviceChannels;
-  wanted = run.wanted;
-  startRate = run.rate;
   framing::onWriteFailure(failStreamWrite);
-  cap = new Capture(devChannels, std::move(picks), outputFd, measure);
+  cap = new Capture(run.deviceChannels, std::move(picks), outputFd, measure);
   cap->start(run);
   support::logCaptureStarted(run, cap->rate());
   process::setEndNote([] { support::logRunSummary(*cap); });

@@ -9,6 +9,12 @@
 
 #include "device/resolved_run.h"
 
+class Capture;
+
+// The run's one capture: made by startCapture and held for the life of the
+// process (never destroyed: its threads run until the end). Null before.
+extern Capture* cap;
+
 // Blocks the termination signals (before any other thread exists) and hands
 // them to `onSignal`, starts the event queue, and gives the --device value.
 std::string beginCaptureCommand(void (*onSignal)(int signal));

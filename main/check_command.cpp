@@ -24,7 +24,6 @@
 #include "main/events.h"
 #include "main/line_splitter.h"
 #include "main/run_options.h"
-#include "main/run_state.h"
 #include "main/support_log.h"
 #include "main/watchdog.h"
 #include "process/process_end.h"

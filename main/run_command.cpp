@@ -16,7 +16,6 @@
 #include "main/events.h"
 #include "process/process_end.h"
 #include "main/run_options.h"
-#include "main/run_state.h"
 #include "main/support_log.h"
 #include "main/watchdog.h"
 

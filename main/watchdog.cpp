@@ -6,9 +6,9 @@
 
 #include "capture/capture.h"
 #include "device/audio_properties.h"
+#include "main/capture_setup.h"
 #include "main/events.h"
 #include "text/whole_hz.h"
-#include "main/run_state.h"
 #include "main/support_log.h"
 
 void silenceCheck(Capture& capture) {
@@ -26,6 +26,6 @@ void watchDevice(const ResolvedRun& run) {
   auto devices = allDevices();
   if (std::find(devices.begin(), devices.end(), run.device) == devices.end()) fail("Audio device disconnected", 3);
   double rate = sampleRate(run.device);
-  if (rate > 0 && std::fabs(rate - startRate) > 1) fail("Sample rate changed to " + wholeHz(rate) + " Hz", 3);
+  if (rate > 0 && std::fabs(rate - run.rate) > 1) fail("Sample rate changed to " + wholeHz(rate) + " Hz", 3);
   if (cap != nullptr) cap->requestCheck(silenceCheck);
 }
