@@ -68,6 +68,17 @@ void Capture::requestCheck(ProcessingThread::Check check) {
   processingThread.requestCheck(ring.committed(), check);
 }
 
+bool Capture::processHandedOver() {
+  bool any = false;
+  BlockRing::Block block;
+  while (ring.front(block)) {
+    process(block.data, block.frames, block.sampleTime, block.arrivedNs);
+    ring.release();
+    any = true;
+  }
+  return any;
+}
+
 Capture::Health Capture::health() const {
   Health now{lastBlockFrames.load(std::memory_order_relaxed), droppedBlocks.load(std::memory_order_relaxed),
              failedRenders.load(std::memory_order_relaxed), {}};

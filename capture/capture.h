@@ -71,6 +71,12 @@ class Capture {
   // handed over before this call has been processed.
   void requestCheck(ProcessingThread::Check check);
 
+  // Processing thread: processes every block handed over so far, in order;
+  // false when none was waiting.
+  bool processHandedOver();
+  // Any thread: the blocks processed so far (those dropped never count).
+  std::uint64_t blocksProcessed() const { return ring.released(); }
+
   // Processing thread: when the last block was processed (at first, when the capture was made).
   std::chrono::steady_clock::time_point lastBlockAt() const { return lastCallback; }
 
@@ -107,7 +113,6 @@ class Capture {
   Measured measured() const;
 
  private:
-  friend class ProcessingThread;
   friend struct CaptureTestView;
 
   // Audio thread, once `storage` holds a rendered block of `frames` frames

@@ -27,15 +27,9 @@ void ProcessingThread::requestCheck(std::uint64_t blocks, Check check) {
 }
 
 bool ProcessingThread::serve(Capture& capture) {
-  bool worked = false;
-  BlockRing::Block block;
-  while (capture.ring.front(block)) {
-    capture.process(block.data, block.frames, block.sampleTime, block.arrivedNs);
-    capture.ring.release();
-    worked = true;
-  }
+  bool worked = capture.processHandedOver();
   std::uint64_t after = checkAfter_.load(std::memory_order_acquire);
-  if (after != 0 && capture.ring.released() >= after - 1) {
+  if (after != 0 && capture.blocksProcessed() >= after - 1) {
     Check check = check_.load(std::memory_order_acquire);
     // Cleared before it runs: a request that arrives meanwhile is served next round.
     if (checkAfter_.compare_exchange_strong(after, 0) && check != nullptr) check(capture);

@@ -10,8 +10,6 @@ struct CaptureTestView {
   static BlockRing& ring(Capture& c) { return c.ring; }
   static std::vector<Resampler>& resamplers(Capture& c) { return c.resamplers; }
   static std::vector<std::vector<std::int16_t>>& pending(Capture& c) { return c.pending; }
-  static std::chrono::steady_clock::time_point lastCallback(Capture& c) { return c.lastCallback; }
-  static std::uint64_t droppedBlocks(Capture& c) { return c.droppedBlocks.load(); }
   static ProcessingThread& processingThread(Capture& c) { return c.processingThread; }
   static void handOver(Capture& c, std::size_t frames) { c.handOver(frames); }
   static void handOver(Capture& c, std::size_t frames, std::int64_t sampleTime) { c.handOver(frames, sampleTime); }

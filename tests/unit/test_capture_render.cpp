@@ -115,7 +115,7 @@ TEST_F(Render, AFailedRenderReturnsItsStatusAndHandsNothingOver) {
   auto capture = captureOf({0});
   EXPECT_EQ(capture->render(nullptr, nullptr, 1, 512), -10863);
   EXPECT_EQ(View::ring(*capture).committed(), 0u);
-  EXPECT_EQ(View::droppedBlocks(*capture), 0u);
+  EXPECT_EQ(capture->health().droppedBlocks, 0u);
 }
 
 TEST_F(Render, WithoutAUnitNothingIsRendered) {
@@ -130,11 +130,11 @@ TEST_F(Render, AFullRingDropsAndCountsBlocksUntilTheProcessingThreadCatchesUp) {
   std::size_t fit = Capture::ringFrames / 8192;
   for (std::size_t i = 0; i < fit + 3; ++i) ASSERT_EQ(capture->render(nullptr, nullptr, 1, 8192), noErr);
   EXPECT_EQ(View::ring(*capture).committed(), fit);
-  EXPECT_EQ(View::droppedBlocks(*capture), 3u);
+  EXPECT_EQ(capture->health().droppedBlocks, 3u);
   View::ring(*capture).release();
   ASSERT_EQ(capture->render(nullptr, nullptr, 1, 8192), noErr);
   EXPECT_EQ(View::ring(*capture).committed(), fit + 1);
-  EXPECT_EQ(View::droppedBlocks(*capture), 3u);
+  EXPECT_EQ(capture->health().droppedBlocks, 3u);
   // The block after the drops starts where device time is, not where the ring left off.
   for (std::size_t i = 1; i < fit; ++i) View::ring(*capture).release();
   BlockRing::Block after{};
@@ -176,6 +176,6 @@ TEST(ProcessingThread, EveryBlockHandedOverIsProcessedWithoutAnotherPrompt) {
   while (View::ring(capture).released() < blocks && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_EQ(View::ring(capture).released(), blocks);
-  EXPECT_EQ(View::droppedBlocks(capture), 0u);
+  EXPECT_EQ(capture.health().droppedBlocks, 0u);
 }
 }  // namespace

@@ -130,10 +130,10 @@ TEST(CaptureProcess, WritesAFrameOnceEveryChannelHas800) {
   std::vector<float> block(512);
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = (static_cast<float>(i) + 0.5f) / 32767;  // clear of the truncation
 
-  auto before = View::lastCallback(cap);
+  auto before = cap.lastBlockAt();
   EXPECT_EQ(captureStdout([&] { cap.process(block.data(), 512); }), "");
   EXPECT_EQ(View::pending(cap)[0].size(), 512u);
-  EXPECT_GT(View::lastCallback(cap), before);
+  EXPECT_GT(cap.lastBlockAt(), before);
 
   std::string out = captureStdout([&] { cap.process(block.data(), 512); });
   ASSERT_EQ(out.size(), 9u + 2 * 1024);
@@ -144,9 +144,9 @@ TEST(CaptureProcess, WritesAFrameOnceEveryChannelHas800) {
   EXPECT_TRUE(View::pending(cap)[0].empty());
 
   // A block without frames is no sign of audio: the silence check must not take it for one.
-  before = View::lastCallback(cap);
+  before = cap.lastBlockAt();
   EXPECT_EQ(captureStdout([&] { cap.process(block.data(), 0); }), "");
-  EXPECT_EQ(View::lastCallback(cap), before);
+  EXPECT_EQ(cap.lastBlockAt(), before);
 }
 
 TEST(CaptureProcess, PicksAreReadPlanarFromTheBlock) {
