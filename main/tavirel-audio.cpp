@@ -21,5 +21,5 @@ int main(int argc, char** argv) {
   if (args.size() < 2 || args[1] == "list") listCommand();
   if (args[1] == "run") runCommand();
   if (args[1] == "check") checkCommand();
-  fail(usageLine, 2);
+  fail({FailureClass::arguments, usageLine});
 }
