@@ -6,9 +6,9 @@
 #include <variant>
 
 #include "capture/capture.h"
+#include "capture/frame_queue.h"
 #include "device/audio_properties.h"
 #include "device/device_catalogue.h"
-#include "frame/frame_format.h"
 #include "main/args.h"
 #include "main/events.h"
 #include "main/run_options.h"
@@ -118,7 +118,7 @@ void startCapture(const ResolvedRun& run, std::vector<std::int64_t> picks, int o
   devChannels = run.deviceChannels;
   wanted = run.wanted;
   startRate = run.rate;
-  framing::onWriteFailure(failStreamWrite);
+  FrameQueue::onFailedWrite(endOnFailedWrite);
   cap = new Capture(devChannels, std::move(picks), outputFd, measure);
   startOrFail(*cap, run);
   support::logCaptureStarted(run, cap->rate());

@@ -49,6 +49,7 @@ int exitCode(FailureClass kind) {
   return 2;
 }
 
-void failStreamWrite(int error) {
-  fail({FailureClass::output, std::string("Could not write audio to standard output: ") + std::strerror(error)});
+void endOnFailedWrite(const framing::WriteResult& result) {
+  if (result.kind == framing::WriteResult::Kind::readerGone) process::end(0);
+  fail({FailureClass::output, std::string("Could not write audio to standard output: ") + std::strerror(result.error)});
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "capture/failure.h"
+#include "frame/frame_format.h"
 
 // {"event":"started","device":…,"rate":…,"deviceChannels":…,"channels":[…]}:
 // capture runs; `channels` are the captured device channels, counted from 1.
@@ -34,8 +35,9 @@ void reportMidiError(const std::string& msg);
 // capture unit, 3 for the device and the output, 5 for access denied.
 int exitCode(FailureClass kind);
 
-// A frame write that failed with `error` other than by the reader going
-// away: the stream is lost while the parent waits for it, which it must hear
-// of, not take for the end it asked for. "Could not write audio to standard
-// output: <reason>", an output failure.
-[[noreturn]] void failStreamWrite(int error);
+// A frame write the reader or the output refused, on any writer thread. The
+// reader gone is the parent's way of ending the stream: the end is 0 and
+// silent. Any other failure loses the stream while the parent waits for it,
+// which it must hear of, not take for the end it asked for: "Could not write
+// audio to standard output: <reason>", an output failure.
+[[noreturn]] void endOnFailedWrite(const framing::WriteResult& result);
