@@ -8,7 +8,6 @@
 #include <new>
 #include <string>
 
-#include "main/events.h"
 #include "text/whole_hz.h"
 
 namespace {
@@ -102,15 +101,16 @@ Capture::Measured Capture::measured() const {
   return {levels, blockSizes, streamedSeconds(), output.latency()};
 }
 
-void Capture::start(const ResolvedRun& run) {
+std::variant<Capture::Started, Failure> Capture::start(const ResolvedRun& run) {
   AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
                                         kAudioUnitManufacturer_Apple, 0, 0};
   AudioComponent component = AudioComponentFindNext(nullptr, &description);
-  if (component == nullptr) fail("HAL unit not available", 2);
+  if (component == nullptr) return Failure{FailureClass::captureUnit, "HAL unit not available"};
 
   OSStatus made = AudioComponentInstanceNew(component, &au);
-  if (made == kAudioUnitErr_Unauthorized) failAccessDenied();
-  if (made != noErr || au == nullptr) fail("AudioComponentInstanceNew " + std::to_string(made), 2);
+  if (made == kAudioUnitErr_Unauthorized) return accessDenied();
+  if (made != noErr || au == nullptr)
+    return Failure{FailureClass::captureUnit, "AudioComponentInstanceNew " + std::to_string(made)};
 
   UInt32 on = 1, off = 0;
   AudioUnitSetProperty(au, kAudioOutputUnitProperty_EnableIO, kAudioUnitScope_Input, 1, &on, sizeof on);
@@ -118,18 +118,19 @@ void Capture::start(const ResolvedRun& run) {
   AudioObjectID current = run.device;
   OSStatus opened = AudioUnitSetProperty(au, kAudioOutputUnitProperty_CurrentDevice, kAudioUnitScope_Global, 0,
                                          &current, sizeof current);
-  if (opened != noErr) fail("Could not open device (" + std::to_string(opened) + ")", 3);
+  if (opened != noErr) return Failure{FailureClass::device, "Could not open device (" + std::to_string(opened) + ")"};
 
   AudioStreamBasicDescription deviceSide{};
   UInt32 size = sizeof deviceSide;
   AudioUnitGetProperty(au, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 1, &deviceSide, &size);
   double rate = deviceSide.mSampleRate > 0 ? deviceSide.mSampleRate : run.rate;
   // Checked before the rate goes anywhere: a resampler cannot be built for it.
-  if (!usableCaptureRate(rate)) fail("Unusable capture rate: " + wholeHz(rate) + " Hz", 3);
+  if (!usableCaptureRate(rate)) return Failure{FailureClass::device, "Unusable capture rate: " + wholeHz(rate) + " Hz"};
 
   AudioStreamBasicDescription client = clientFormat(rate, static_cast<UInt32>(nch));
   OSStatus formatted = AudioUnitSetProperty(au, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &client, size);
-  if (formatted != noErr) fail("Could not set capture format (" + std::to_string(formatted) + ")", 2);
+  if (formatted != noErr)
+    return Failure{FailureClass::captureUnit, "Could not set capture format (" + std::to_string(formatted) + ")"};
 
   UInt32 largest = static_cast<UInt32>(maxFrames);
   AudioUnitSetProperty(au, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &largest,
@@ -152,12 +153,14 @@ void Capture::start(const ResolvedRun& run) {
                        sizeof callback);
 
   OSStatus initialized = AudioUnitInitialize(au);
-  if (initialized == kAudioUnitErr_Unauthorized) failAccessDenied();
+  if (initialized == kAudioUnitErr_Unauthorized) return accessDenied();
   if (initialized == kAudioDevicePermissionsError)
-    fail("Audio device busy: " + run.name + " is in use by another program", 3);
-  if (initialized != noErr) fail("AudioUnitInitialize " + std::to_string(initialized), 3);
+    return Failure{FailureClass::device, "Audio device busy: " + run.name + " is in use by another program"};
+  if (initialized != noErr)
+    return Failure{FailureClass::device, "AudioUnitInitialize " + std::to_string(initialized)};
   OSStatus started = AudioOutputUnitStart(au);
   if (started != noErr)
-    fail("Could not start capture (" + std::to_string(started) + "). Is microphone access allowed?", 3);
-  reportStarted(run.name, rate, nch, run.wanted);
+    return Failure{FailureClass::device,
+                   "Could not start capture (" + std::to_string(started) + "). Is microphone access allowed?"};
+  return Started{run.name, rate, nch, run.wanted};
 }

@@ -20,10 +20,13 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <variant>
 #include <vector>
 
 #include "capture/block_ring.h"
 #include "capture/device_clock.h"
+#include "capture/failure.h"
 #include "capture/frame_queue.h"
 #include "capture/gap_log.h"
 #include "platform/common/monotonic_clock.h"
@@ -50,9 +53,18 @@ class Capture {
   Capture(const Capture&) = delete;
   Capture& operator=(const Capture&) = delete;
 
+  // What "started" reports: the device's name, the rate the unit delivers
+  // at, the device's inputs and the streamed channels, counted from 1.
+  struct Started {
+    std::string device;
+    double rate;
+    std::int64_t deviceChannels;
+    std::vector<std::int64_t> channels;
+  };
   // Main thread, once: opens, configures and starts the audio unit on the
-  // run's device, then reports "started". Every failure ends the process.
-  void start(const ResolvedRun& run);
+  // run's device. After a failure the run cannot go on; the capture's
+  // threads may be running, so the process ends without destroying it.
+  std::variant<Started, Failure> start(const ResolvedRun& run);
 
   // Audio thread: renders one block and hands the picked channels over.
   // No lock, no allocation, no system call besides the render itself and

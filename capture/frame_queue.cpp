@@ -15,7 +15,18 @@ constexpr std::size_t spareKept = 8;
 double seconds(std::uint64_t samples) { return static_cast<double>(samples) / 16000.0; }
 
 double msSince(std::int64_t atNs) { return static_cast<double>(monotonicNs() - atNs) / 1e6; }
+
+// Set before any writer starts, read by the writers after.
+FrameQueue::FailedWrite failedWrite = nullptr;
 }  // namespace
+
+void FrameQueue::onFailedWrite(FailedWrite handler) { failedWrite = handler; }
+
+void FrameQueue::write(std::span<const std::uint8_t> frame) {
+  auto result = framing::writeFrame(fd_, frame);
+  using Kind = framing::WriteResult::Kind;
+  if ((result.kind == Kind::readerGone || result.kind == Kind::failed) && failedWrite != nullptr) failedWrite(result);
+}
 
 FrameQueue::FrameQueue(int fd, std::size_t capacityBytes) : fd_(fd), capacity_(capacityBytes) {}
 
@@ -45,7 +56,7 @@ void FrameQueue::push(const std::vector<std::uint8_t>& frame, GapLog* gaps, std:
   std::unique_lock guard(lock_);
   if (!writing_) {
     guard.unlock();
-    framing::writeFrame(fd_, frame);
+    write(frame);
     return;
   }
   std::uint64_t at = pushedSamples_;
@@ -93,7 +104,7 @@ void FrameQueue::writerLoop() {
       guard.lock();
       continue;
     }
-    framing::writeFrame(fd_, entry.frame);
+    write(entry.frame);
     double latencyMs = entry.firstArrivedNs != 0 ? msSince(entry.firstArrivedNs) : 0;
     guard.lock();
     if (entry.firstArrivedNs != 0) {
@@ -114,7 +125,7 @@ void FrameQueue::writeSilence(std::uint8_t channels, std::uint64_t samples) {
     std::size_t size = framing::headerBytes + 2 * static_cast<std::size_t>(n) * channels;
     silence_.assign(size, 0);
     framing::putHeader(silence_.data(), channels, static_cast<std::uint32_t>(n));
-    framing::writeFrame(fd_, silence_);
+    write(silence_);
     samples -= n;
   }
 }

@@ -2,7 +2,8 @@
 // Finished "TVA1" frames on their way to standard output. The processing
 // thread never waits for the parent: it queues each frame and goes on, and a
 // writer thread of its own, "tavirel.out", writes them in order through
-// framing::writeFrame.
+// framing::writeFrame. A write the reader or the output fails goes to the
+// handler the program gives (onFailedWrite), which decides the end.
 //
 // The queue holds at most `capacityBytes` of frames. A frame that does not
 // fit is not kept: its samples are counted, and in its place the writer later
@@ -15,8 +16,11 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
+
+#include "frame/frame_format.h"
 
 class GapLog;
 
@@ -30,6 +34,12 @@ class FrameQueue {
   FrameQueue& operator=(const FrameQueue&) = delete;
   // The program never ends a capture; tests do, and the writer must not outlive it.
   ~FrameQueue();
+
+  // Any writer thread (or the pusher, before startWriter), for every queue:
+  // gets a write the reader went away from or the output failed, and ends
+  // the process. Set before the first frame; without one writing goes on.
+  using FailedWrite = void (*)(const framing::WriteResult& result);
+  static void onFailedWrite(FailedWrite handler);
 
   // From then on frames go through the writer thread; before (tests, tools)
   // `push` writes each frame at once.
@@ -63,6 +73,7 @@ class FrameQueue {
   };
 
   void writerLoop();
+  void write(std::span<const std::uint8_t> frame);
   void writeSilence(std::uint8_t channels, std::uint64_t samples);
 
   const int fd_;

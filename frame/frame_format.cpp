@@ -11,8 +11,6 @@
 namespace framing {
 namespace {
 
-WriteFailure writeFailure = nullptr;
-
 void putU32(std::uint8_t* at, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
@@ -68,17 +66,13 @@ bool readerGone(int error) {
   return error == EPIPE || error == ECONNRESET || error == EBADF;
 }
 
-void onWriteFailure(WriteFailure handler) { writeFailure = handler; }
-
-void writeFrame(int fd, std::span<const std::uint8_t> frame) {
-  // Once the process is ending nothing more may be written.
-  if (!process::beginOutput()) return;
+WriteResult writeFrame(int fd, std::span<const std::uint8_t> frame) {
+  if (!process::beginOutput()) return {WriteResult::Kind::ending};
   bool written = writeAll(fd, frame.data(), frame.size());
   int error = errno;
   process::endOutput();
-  if (written) return;
-  if (!readerGone(error) && writeFailure != nullptr) writeFailure(error);
-  process::end(0);
+  if (written) return {WriteResult::Kind::written};
+  return {readerGone(error) ? WriteResult::Kind::readerGone : WriteResult::Kind::failed, error};
 }
 
 }  // namespace framing

@@ -38,16 +38,20 @@ bool takeFrame(std::vector<std::vector<std::int16_t>>& pending, std::vector<std:
 // pipe or descriptor), rather than because the output itself failed.
 bool readerGone(int error);
 
-// What a failed write that is not the reader going away (a full disk, a
-// failing device) means is the program's to say: `handler` is called with
-// the errno, and must end the process. Without one such a write ends it as
-// the reader going away does.
-using WriteFailure = void (*)(int error);
-void onWriteFailure(WriteFailure handler);
+// What became of a frame's write. What each outcome means for the process
+// is the program's to say.
+struct WriteResult {
+  enum class Kind {
+    written,
+    ending,      // the process is ending: nothing more may be written
+    readerGone,  // a closed pipe or descriptor
+    failed,      // the output itself failed (a full disk, a failing device)
+  };
+  Kind kind;
+  int error = 0;  // the errno of a write that did not go through
+};
 
 // Writes one frame in one write, bracketed against the end of the process.
-// When the reader has gone the process ends with 0 and nothing on standard
-// error; another failure goes to the onWriteFailure handler.
-void writeFrame(int fd, std::span<const std::uint8_t> frame);
+WriteResult writeFrame(int fd, std::span<const std::uint8_t> frame);
 
 }  // namespace framing

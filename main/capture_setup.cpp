@@ -1,11 +1,12 @@
 #include "main/capture_setup.h"
 
 #include <cmath>
+#include <variant>
 
 #include "capture/capture.h"
+#include "capture/frame_queue.h"
 #include "device/audio_properties.h"
 #include "device/device_catalogue.h"
-#include "frame/frame_format.h"
 #include "main/args.h"
 #include "main/events.h"
 #include "main/run_options.h"
@@ -26,7 +27,7 @@ std::string beginCaptureCommand(void (*onSignal)(int signal)) {
   event_queue::start();
 
   auto name = arg("--device");
-  if (!name) fail("missing --device", 2);
+  if (!name) fail({FailureClass::arguments, "missing --device"});
   return *name;
 }
 
@@ -45,12 +46,12 @@ void ensureMicrophoneAccess() {
     default:
       break;
   }
-  failAccessDenied();
+  fail(accessDenied());
 }
 
 ResolvedRun lookUpDevice(const std::string& requested) {
   auto device = findDevice(requested);
-  if (!device) fail("Audio device not found: " + requested, 3);
+  if (!device) fail({FailureClass::device, "Audio device not found: " + requested});
   ResolvedRun run;
   run.device = *device;
   run.name = stringProp(*device, kAudioObjectPropertyName);
@@ -62,9 +63,8 @@ ResolvedRun lookUpDevice(const std::string& requested) {
 void checkChannelsExist(const ResolvedRun& run) {
   for (auto channel : run.wanted)
     if (channel < 1 || channel > run.deviceChannels)
-      fail("Channel " + std::to_string(channel) + " does not exist on " + run.name + " (" +
-               std::to_string(run.deviceChannels) + " inputs)",
-           2);
+      fail({FailureClass::arguments, "Channel " + std::to_string(channel) + " does not exist on " + run.name + " (" +
+                                         std::to_string(run.deviceChannels) + " inputs)"});
 }
 
 void negotiateRate(const ResolvedRun& run) {
@@ -76,15 +76,22 @@ void negotiateRate(const ResolvedRun& run) {
   support::logRateRequest(run.name, current, *requested, confirmed);
   if (confirmed) return;
   double now = sampleRate(run.device);
-  fail(run.name + " refused " + askedHz(*requested) + " Hz (now " + wholeHz(now) +
-           " Hz). The console's clock may decide the rate.",
-       2);
+  fail({FailureClass::arguments,
+        run.name + " refused " + askedHz(*requested) + " Hz (now " + wholeHz(now) +
+            " Hz). The console's clock may decide the rate."});
+}
+
+void startOrFail(Capture& capture, const ResolvedRun& run) {
+  auto result = capture.start(run);
+  if (auto* failure = std::get_if<Failure>(&result)) fail(*failure);
+  auto& started = std::get<Capture::Started>(result);
+  reportStarted(started.device, started.rate, started.deviceChannels, started.channels);
 }
 
 void startCapture(const ResolvedRun& run, std::vector<std::int64_t> picks, int outputFd, bool measure) {
-  framing::onWriteFailure(failStreamWrite);
+  FrameQueue::onFailedWrite(endOnFailedWrite);
   cap = new Capture(run.deviceChannels, std::move(picks), outputFd, measure);
-  cap->start(run);
+  startOrFail(*cap, run);
   support::logCaptureStarted(run, cap->rate());
   process::setEndNote([] { support::logRunSummary(*cap); });
 }

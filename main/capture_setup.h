@@ -2,7 +2,7 @@
 // What `run` and `check` share on the way to a running capture, in this
 // order: signals and the event queue, --device, microphone access, the device
 // and its channels, the rate, then the capture itself. Every failure ends the
-// process with its event and exit code.
+// process with its event and its class's exit code.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,6 +30,10 @@ void checkChannelsExist(const ResolvedRun& run);
 
 // Asks for --rate when it is a positive number other than the current rate.
 void negotiateRate(const ResolvedRun& run);
+
+// Starts `capture` on the run's device and reports "started"; a failure ends
+// the process (the capture is not destroyed: its threads may be running).
+void startOrFail(Capture& capture, const ResolvedRun& run);
 
 // Starts the capture of `picks` (0-based device channels) on the run's device,
 // frames going to `outputFd`; reports "started" and logs the capture.

@@ -102,7 +102,7 @@ void checkCommand() {
   double seconds = defaultCheckSeconds;
   if (auto given = arg("--seconds")) {
     auto parsed = parseCheckSeconds(*given);
-    if (!parsed) fail("--seconds must be a number above 0 and at most 60, not " + *given, 2);
+    if (!parsed) fail({FailureClass::arguments, "--seconds must be a number above 0 and at most 60, not " + *given});
     seconds = *parsed;
   }
   ensureMicrophoneAccess();
@@ -113,7 +113,7 @@ void checkCommand() {
   for (auto channel : run.wanted) picks.push_back(channel - 1);
   // Frames are made as `run` makes them, to time them, and go nowhere.
   int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (nowhere < 0) fail("Could not open /dev/null", 3);
+  if (nowhere < 0) fail({FailureClass::output, "Could not open /dev/null"});
   startCapture(run, std::move(picks), nowhere, true);
 
   started.store(true);

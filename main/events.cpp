@@ -33,8 +33,23 @@ void reportMidiError(const std::string& msg) {
 
 void fail(const std::string& msg, int code) { process::endWithError(msg, code); }
 
-void failAccessDenied() { fail("Microphone access denied", 5); }
+void fail(const Failure& failure) { fail(failure.msg, exitCode(failure.kind)); }
 
-void failStreamWrite(int error) {
-  fail(std::string("Could not write audio to standard output: ") + std::strerror(error), 3);
+int exitCode(FailureClass kind) {
+  switch (kind) {
+    case FailureClass::arguments:
+    case FailureClass::captureUnit:
+      return 2;
+    case FailureClass::device:
+    case FailureClass::output:
+      return 3;
+    case FailureClass::accessDenied:
+      return 5;
+  }
+  return 2;
+}
+
+void endOnFailedWrite(const framing::WriteResult& result) {
+  if (result.kind == framing::WriteResult::Kind::readerGone) process::end(0);
+  fail({FailureClass::output, std::string("Could not write audio to standard output: ") + std::strerror(result.error)});
 }

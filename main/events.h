@@ -1,12 +1,15 @@
 #pragma once
 // Every event the program writes on standard error, with its keys and texts:
 // one compact JSON object per line (written by process/event_line.h).
-// Nothing else writes on standard error. The one header of main/ that the
-// layers below may include: every subsystem reports through it.
+// Nothing else writes on standard error. Only main/ reports: the layers
+// below say what happened, and main/ makes it an event or the end.
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "capture/failure.h"
+#include "frame/frame_format.h"
 
 // {"event":"started","device":…,"rate":…,"deviceChannels":…,"channels":[…]}:
 // capture runs; `channels` are the captured device channels, counted from 1.
@@ -25,12 +28,16 @@ void reportMidiError(const std::string& msg);
 // {"event":"error","msg":…}: the last line; the process then ends with `code`.
 [[noreturn]] void fail(const std::string& msg, int code = 2);
 
-// The denial of microphone access, as the platform gives it: "Microphone
-// access denied", code 5.
-[[noreturn]] void failAccessDenied();
+// The failure's "error" event, then the end with its class's exit code.
+[[noreturn]] void fail(const Failure& failure);
 
-// A frame write that failed with `error` other than by the reader going
-// away: the stream is lost while the parent waits for it, which it must hear
-// of, not take for the end it asked for. "Could not write audio to standard
-// output: <reason>", code 3.
-[[noreturn]] void failStreamWrite(int error);
+// The exit code of each class of failure: 2 for the command line and the
+// capture unit, 3 for the device and the output, 5 for access denied.
+int exitCode(FailureClass kind);
+
+// A frame write the reader or the output refused, on any writer thread. The
+// reader gone is the parent's way of ending the stream: the end is 0 and
+// silent. Any other failure loses the stream while the parent waits for it,
+// which it must hear of, not take for the end it asked for: "Could not write
+// audio to standard output: <reason>", an output failure.
+[[noreturn]] void endOnFailedWrite(const framing::WriteResult& result);

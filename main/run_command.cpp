@@ -37,13 +37,12 @@ void endOnSignal(int signal) {
 }
 
 void checkChannels(const ResolvedRun& run) {
-  if (run.wanted.empty()) fail("no channels given", 2);
+  if (run.wanted.empty()) fail({FailureClass::arguments, "no channels given"});
   checkChannelsExist(run);
   // A frame counts its channels in one byte.
   if (run.wanted.size() > Capture::maxPicks)
-    fail("Too many channels: " + std::to_string(run.wanted.size()) + " (at most " +
-             std::to_string(Capture::maxPicks) + ")",
-         2);
+    fail({FailureClass::arguments, "Too many channels: " + std::to_string(run.wanted.size()) + " (at most " +
+                                       std::to_string(Capture::maxPicks) + ")"});
 }
 
 // The device looked up once and every value the run needs read once, in the

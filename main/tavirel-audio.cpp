@@ -6,20 +6,17 @@
 #include "main/events.h"
 #include "process/standard_streams.h"
 #include "main/support_log.h"
-#include "midi/midi_output.h"
 
 int main(int argc, char** argv) {
   occupyClosedStandardStreams();  // first: the stand-ins must take the closed numbers
   keepEventsFromLibraries();
   // A write to a pipe whose reader has gone then fails instead of killing us.
   std::signal(SIGPIPE, SIG_IGN);
-  midiClient = 0;
-  midiPort = 0;
   args.assign(argv, argv + argc);
   support::logStart(args);
 
   if (args.size() < 2 || args[1] == "list") listCommand();
   if (args[1] == "run") runCommand();
   if (args[1] == "check") checkCommand();
-  fail(usageLine, 2);
+  fail({FailureClass::arguments, usageLine});
 }

@@ -13,7 +13,7 @@
 
 void silenceCheck(Capture& capture) {
   if (std::chrono::steady_clock::now() - capture.lastBlockAt() > std::chrono::seconds(3))
-    fail("No audio from device for 3 s", 3);
+    fail({FailureClass::device, "No audio from device for 3 s"});
 }
 
 void watchdogTick(const ResolvedRun& run) {
@@ -24,8 +24,10 @@ void watchdogTick(const ResolvedRun& run) {
 
 void watchDevice(const ResolvedRun& run) {
   auto devices = allDevices();
-  if (std::find(devices.begin(), devices.end(), run.device) == devices.end()) fail("Audio device disconnected", 3);
+  if (std::find(devices.begin(), devices.end(), run.device) == devices.end())
+    fail({FailureClass::device, "Audio device disconnected"});
   double rate = sampleRate(run.device);
-  if (rate > 0 && std::fabs(rate - run.rate) > 1) fail("Sample rate changed to " + wholeHz(rate) + " Hz", 3);
+  if (rate > 0 && std::fabs(rate - run.rate) > 1)
+    fail({FailureClass::device, "Sample rate changed to " + wholeHz(rate) + " Hz"});
   if (cap != nullptr) cap->requestCheck(silenceCheck);
 }

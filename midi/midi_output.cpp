@@ -4,15 +4,15 @@
 #include <cstddef>
 #include <optional>
 
-#include "main/events.h"
 #include "midi/destination_match.h"
-#include "process/support_line.h"
+#include "platform/platform.h"
 #include "text/cf_text.h"
 
+namespace {
+// This process's MIDI client and output port; 0 until the first send.
 MIDIClientRef midiClient = 0;
 MIDIPortRef midiPort = 0;
 
-namespace {
 CFStringRef makeString(const char* text) {
   return CFStringCreateWithCString(kCFAllocatorDefault, text, kCFStringEncodingUTF8);
 }
@@ -54,11 +54,6 @@ std::optional<std::string> deliver(const std::vector<std::uint8_t>& message, MID
   return std::nullopt;
 }
 
-// A send that failed, in the support log and as its event; the run goes on.
-void reportProblem(const std::string& msg) {
-  support::write(true, "MIDI: " + msg);
-  reportMidiError(msg);
-}
 }  // namespace
 
 std::vector<std::string> midiDestinations() {
@@ -73,19 +68,19 @@ std::vector<std::string> midiDestinations() {
   return names;
 }
 
-void sendMidi(const std::vector<std::uint8_t>& message, const std::string& dest) {
+MidiOutcome sendMidi(std::vector<std::uint8_t> message, const std::string& dest) {
   makeClientAndPort();
   auto names = midiDestinations();
   auto found = matchDestination(names, dest);
-  if (!found) {
-    reportProblem("MIDI destination not found: " + dest);
-    return;
-  }
+  if (!found) return MidiNotSent{"MIDI destination not found: " + dest};
   const std::string& name = names[*found];
-  if (auto failure = deliver(message, MIDIGetDestination(*found), name)) {
-    reportProblem(*failure);
-    return;
-  }
-  support::write(false, "MIDI: sent " + std::to_string(message.size()) + " bytes to " + support::quoted(name));
-  reportMidiSent(name, message);
+  if (auto failure = deliver(message, MIDIGetDestination(*found), name)) return MidiNotSent{*failure};
+  return MidiSent{name, std::move(message)};
+}
+
+bool midiClientMade() { return midiClient != 0; }
+
+void forgetMidiClient() {
+  midiClient = 0;
+  midiPort = 0;
 }

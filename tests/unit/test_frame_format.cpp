@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "capture/capture.h"
+#include "capture/frame_queue.h"
 #include "tests/support/capture_view.h"
 #include "frame/frame_format.h"
+#include "main/events.h"
 #include "tests/support/tva1_samples.h"
 
 using View = CaptureTestView;
@@ -210,6 +212,7 @@ TEST(CaptureProcessDeathTest, AClosedStandardOutputEndsTheProcessWithZeroAndSays
         if (pipe(pipeEnds) != 0) std::abort();
         close(pipeEnds[0]);
         dup2(pipeEnds[1], STDOUT_FILENO);
+        FrameQueue::onFailedWrite(endOnFailedWrite);
         Capture cap(1, {0});
         View::resamplers(cap).emplace_back(16000);
         View::pending(cap).assign(1, {});

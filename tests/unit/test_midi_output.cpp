@@ -1,6 +1,7 @@
 // Sending to a destination by name, on the simulated MIDI service.
 #include <gtest/gtest.h>
 
+#include "main/midi_report.h"
 #include "midi/destination_match.h"
 #include "midi/midi_output.h"
 #include "platform/sim/sim_world.h"
@@ -18,13 +19,10 @@ sim::World withDestinations(std::vector<std::optional<std::string>> names) {
 
 class MidiOutput : public ::testing::Test {
  protected:
-  void SetUp() override {
-    midiClient = 0;
-    midiPort = 0;
-  }
+  void SetUp() override { forgetMidiClient(); }
   void configure(const sim::World& world) { sim::configure(world); }
   json sendOne(const std::vector<std::uint8_t>& bytes, const std::string& dest) {
-    auto events = eventsOf([&] { sendMidi(bytes, dest); });
+    auto events = eventsOf([&] { reportMidiOutcome(sendMidi(bytes, dest)); });
     EXPECT_EQ(events.size(), 1u);
     return events.empty() ? json() : events[0];
   }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "capture/capture.h"
+#include "main/capture_setup.h"
 #include "tests/support/capture_view.h"
 #include "tests/support/hal_unit.h"
 #include "platform/common/midi_packets.h"
@@ -128,13 +129,39 @@ TEST_F(UnitContract, TheCaptureStartKeepsEveryRule) {
     run.device = deviceId;
     run.deviceChannels = deviceChannels;
     run.wanted = {1, 3};
-    capture->start(run);
+    startOrFail(*capture, run);
     for (int wait = 0; wait < 400 && View::ring(*capture).committed() == 0; ++wait)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     _exit(View::ring(*capture).committed() > 0 ? 0 : 1);
   });
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(result.err.find("\"started\""), std::string::npos) << result.err;
+}
+
+// A start the unit refuses comes back to the caller, which alone ends the
+// process: the run goes on here, with the failure's class and text in hand.
+TEST_F(UnitContract, ARefusedStartComesBackAsItsFailure) {
+  auto failureWith = [](OSStatus sim::AudioUnitFaults::*fault, OSStatus status) {
+    sim::World world;
+    world.devices = {desk()};
+    world.unit.*fault = status;
+    sim::configure(world);
+    Capture capture(deviceChannels, {0});
+    ResolvedRun run;
+    run.device = deviceId;
+    auto result = capture.start(run);
+    auto* failure = std::get_if<Failure>(&result);
+    return failure != nullptr ? *failure : Failure{FailureClass::arguments, "started"};
+  };
+  auto denied = failureWith(&sim::AudioUnitFaults::instanceStatus, kAudioUnitErr_Unauthorized);
+  EXPECT_EQ(denied.kind, FailureClass::accessDenied);
+  EXPECT_EQ(denied.msg, "Microphone access denied");
+  auto unopened = failureWith(&sim::AudioUnitFaults::currentDeviceStatus, -50);
+  EXPECT_EQ(unopened.kind, FailureClass::device);
+  EXPECT_EQ(unopened.msg, "Could not open device (-50)");
+  auto unformatted = failureWith(&sim::AudioUnitFaults::formatStatus, -10868);
+  EXPECT_EQ(unformatted.kind, FailureClass::captureUnit);
+  EXPECT_EQ(unformatted.msg, "Could not set capture format (-10868)");
 }
 
 TEST(PacketListContract, NoPacketWithoutAByteAndNoListBeyond65536Bytes) {

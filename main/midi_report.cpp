@@ -1,0 +1,16 @@
+#include "main/midi_report.h"
+
+#include "main/events.h"
+#include "process/support_line.h"
+
+void reportMidiOutcome(const MidiOutcome& outcome) {
+  if (auto* sent = std::get_if<MidiSent>(&outcome)) {
+    support::write(false,
+                   "MIDI: sent " + std::to_string(sent->bytes.size()) + " bytes to " + support::quoted(sent->dest));
+    reportMidiSent(sent->dest, sent->bytes);
+    return;
+  }
+  const auto& notSent = std::get<MidiNotSent>(outcome);
+  support::write(true, "MIDI: " + notSent.msg);
+  reportMidiError(notSent.msg);
+}
