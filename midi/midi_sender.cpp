@@ -1,108 +1,77 @@
 #include "midi/midi_sender.h"
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <thread>
 
+#include "process/work_queue.h"
+
 namespace {
-// At most this many MIDI tasks wait for the MIDI thread. While they are all
-// taken the thread handing them over waits, so our memory stays bounded.
-constexpr int maxWaitingTasks = 64;
-struct MidiTasks {
-  std::mutex lock;
-  std::condition_variable changed;
-  std::deque<std::function<void()>> waiting;
-  int taken = 0;  // slots of messages waiting or being sent
-  bool serving = false;
-};
-MidiTasks& midiTasks() {
-  static auto* tasks = new MidiTasks;  // never destroyed: the MIDI thread may run until the end
-  return *tasks;
-}
+using Task = std::function<void()>;
 
-// MIDI tasks finished, to tell a busy MIDI thread from a stuck one.
-std::atomic<std::uint64_t> midiTasksDone{0};
-
-void serveMidiTasks() {
-  auto& tasks = midiTasks();
-  std::unique_lock guard(tasks.lock);
-  for (;;) {
-    tasks.changed.wait(guard, [&tasks] { return !tasks.waiting.empty(); });
-    auto task = std::move(tasks.waiting.front());
-    tasks.waiting.pop_front();
-    guard.unlock();
-    task();
-    guard.lock();
-  }
-}
-
-void toMidiThread(std::function<void()> task) {
-  auto& tasks = midiTasks();
-  {
-    std::lock_guard guard(tasks.lock);
-    tasks.waiting.push_back(std::move(task));
-    if (!tasks.serving) {
-      tasks.serving = true;
-      std::thread(serveMidiTasks).detach();
-    }
-  }
-  tasks.changed.notify_all();
-}
-
-void freeTaskSlot() {
-  auto& tasks = midiTasks();
-  {
-    std::lock_guard guard(tasks.lock);
-    --tasks.taken;
-  }
-  tasks.changed.notify_all();
-}
+// At most this many messages wait for the MIDI thread, the one being sent
+// included. While they are all taken the thread handing them over waits, so
+// our memory stays bounded.
+constexpr std::size_t maxWaitingMessages = 64;
 
 // How long the MIDI thread may go without finishing a task before it counts
 // as stuck (a MIDI service that never answers).
 constexpr auto stuckAfter = std::chrono::seconds(2);
 
-// True once a slot is taken. False when the MIDI thread is stuck: the
-// message is then refused, so that the reader still sees "quit" and the end of input.
-bool takeTaskSlot() {
+void serve(WorkQueue<Task>& tasks) {
+  while (auto task = tasks.take()) {
+    (*task)();
+    tasks.done();
+  }
+}
+
+// The thread starts with the first message. Never destroyed: it may run until the end.
+WorkQueue<Task>& midiTasks() {
+  static auto* tasks = [] {
+    auto* queue = new WorkQueue<Task>(maxWaitingMessages);
+    std::thread(serve, std::ref(*queue)).detach();
+    return queue;
+  }();
+  return *tasks;
+}
+
+// Queues `task` for one message, waiting while the queue is full. False
+// when the MIDI thread is stuck: the message is then refused, so that the
+// reader still sees "quit" and the end of input. Once stuck, a full queue
+// refuses at once until the thread gets through a task again.
+bool queueMessage(Task&& task) {
   static bool stuck = false;  // the handing-over thread only
   auto& tasks = midiTasks();
-  std::unique_lock guard(tasks.lock);
-  auto seen = midiTasksDone.load(std::memory_order_relaxed);
-  while (tasks.taken >= maxWaitingTasks) {
-    if (stuck || !tasks.changed.wait_for(guard, stuckAfter, [&tasks] { return tasks.taken < maxWaitingTasks; })) {
-      auto done = midiTasksDone.load(std::memory_order_relaxed);
-      stuck = done == seen && tasks.taken >= maxWaitingTasks;
-      if (stuck) return false;
-      seen = done;
+  auto seen = tasks.finished();
+  for (;;) {
+    if (tasks.tryPush(std::move(task), 1) ||
+        (!stuck && tasks.pushBy(std::move(task), 1, std::chrono::steady_clock::now() + stuckAfter))) {
+      stuck = false;
+      return true;
     }
+    auto done = tasks.finished();
+    if (done == seen) {
+      stuck = !tasks.tryPush(std::move(task), 1);
+      return !stuck;
+    }
+    seen = done;
   }
-  stuck = false;
-  ++tasks.taken;
-  return true;
 }
 }  // namespace
 
 bool handOverMidi(std::vector<std::uint8_t> message, std::string dest, MidiReport report) {
-  if (!takeTaskSlot()) return false;
-  toMidiThread([message = std::move(message), dest = std::move(dest), report]() mutable {
+  return queueMessage([message = std::move(message), dest = std::move(dest), report]() mutable {
     report(sendMidi(std::move(message), dest));
-    midiTasksDone.fetch_add(1, std::memory_order_relaxed);
-    freeTaskSlot();
   });
-  return true;
 }
 
 void endAfterHandedOverMidi(void (*end)()) {
-  toMidiThread(end);
-  auto seen = midiTasksDone.load(std::memory_order_relaxed);
+  auto& tasks = midiTasks();
+  tasks.push(end, 0);
+  auto seen = tasks.finished();
   for (;;) {
     std::this_thread::sleep_for(stuckAfter);
-    auto done = midiTasksDone.load(std::memory_order_relaxed);
+    auto done = tasks.finished();
     if (done == seen) end();
     seen = done;
   }

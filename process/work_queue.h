@@ -26,8 +26,9 @@ class WorkQueue {
   WorkQueue(const WorkQueue&) = delete;
   WorkQueue& operator=(const WorkQueue&) = delete;
 
-  // Queues `item` when its cost fits beside what is queued and in hand; false otherwise.
-  bool tryPush(T item, std::size_t cost) {
+  // Queues `item` when its cost fits beside what is queued and in hand; false
+  // otherwise, and `item` is left as it was.
+  bool tryPush(T&& item, std::size_t cost) {
     std::unique_lock guard(lock_);
     if (!fits(cost)) return false;
     add(std::move(item), cost, guard);
@@ -41,8 +42,8 @@ class WorkQueue {
   }
 
   // Queues `item` once its cost fits, waiting until `deadline` at most; false
-  // when it still does not fit then.
-  bool pushBy(T item, std::size_t cost, Clock::time_point deadline) {
+  // when it still does not fit then, and `item` is left as it was.
+  bool pushBy(T&& item, std::size_t cost, Clock::time_point deadline) {
     std::unique_lock guard(lock_);
     if (!changed_.wait_until(guard, deadline, [&] { return fits(cost); })) return false;
     add(std::move(item), cost, guard);
