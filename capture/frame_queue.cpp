@@ -28,21 +28,16 @@ void FrameQueue::write(std::span<const std::uint8_t> frame) {
   if ((result.kind == Kind::readerGone || result.kind == Kind::failed) && failedWrite != nullptr) failedWrite(result);
 }
 
-FrameQueue::FrameQueue(int fd, std::size_t capacityBytes) : fd_(fd), capacity_(capacityBytes) {}
+FrameQueue::FrameQueue(int fd, std::size_t capacityBytes)
+    : fd_(fd), capacity_(capacityBytes), entries_(capacityBytes) {}
 
 FrameQueue::~FrameQueue() {
-  {
-    std::lock_guard guard(lock_);
-    stop_ = true;
-  }
-  ready_.notify_all();
+  entries_.stop();
   if (writer_.joinable()) writer_.join();
 }
 
 void FrameQueue::startWriter() {
-  std::lock_guard guard(lock_);
-  if (writing_) return;
-  writing_ = true;
+  if (writing_.exchange(true)) return;
   writer_ = std::thread([this] {
     nameThisThread("tavirel.out");
     writerLoop();
@@ -53,67 +48,61 @@ void FrameQueue::push(const std::vector<std::uint8_t>& frame, GapLog* gaps, std:
   if (frame.size() < framing::headerBytes) return;
   std::uint32_t n = framing::headerSamples(frame.data());
   std::uint8_t channels = frame[4];
-  std::unique_lock guard(lock_);
-  if (!writing_) {
-    guard.unlock();
+  if (!writing_.load()) {
     write(frame);
     return;
   }
   std::uint64_t at = pushedSamples_;
   pushedSamples_ += n;
-  if (refusing_ && bytes_ + capacity_ / 4 <= capacity_) refusing_ = false;
-  if (refusing_ || bytes_ + frame.size() > capacity_) {
+  // Only this thread adds, so a frame that fits now still fits at the push.
+  std::size_t load = entries_.load();
+  if (refusing_ && load + capacity_ / 4 <= capacity_) refusing_ = false;
+  if (refusing_ || load + frame.size() > capacity_) {
     refusing_ = true;
-    lost_ += n;
-    if (!entries_.empty() && entries_.back().frame.empty())
-      entries_.back().silence += n;
-    else
-      entries_.push_back({{}, channels, n});
-    guard.unlock();
+    lost_.fetch_add(n, std::memory_order_relaxed);
+    bool merged = entries_.amendNewest([n](Entry& newest) {
+      if (!newest.frame.empty()) return false;
+      newest.silence += n;
+      return true;
+    });
+    if (!merged) entries_.push({{}, channels, n, 0}, 0);
     if (gaps != nullptr) gaps->note(Gap::Cause::queueFull, seconds(at), seconds(n));
-    ready_.notify_one();
     return;
   }
   Entry entry;
   entry.channels = channels;
   entry.firstArrivedNs = firstArrivedNs;
-  if (!spare_.empty()) {
-    entry.frame = std::move(spare_.back());
-    spare_.pop_back();
+  {
+    std::lock_guard guard(lock_);
+    if (!spare_.empty()) {
+      entry.frame = std::move(spare_.back());
+      spare_.pop_back();
+    }
   }
-  bytes_ += frame.size();
-  peak_ = std::max(peak_, bytes_);
-  guard.unlock();
-  entry.frame.assign(frame.begin(), frame.end());  // the copy outside the lock
-  guard.lock();
-  entries_.push_back(std::move(entry));
-  guard.unlock();
-  ready_.notify_one();
+  entry.frame.assign(frame.begin(), frame.end());
+  entries_.push(std::move(entry), frame.size());
 }
 
 void FrameQueue::writerLoop() {
-  std::unique_lock guard(lock_);
-  for (;;) {
-    ready_.wait(guard, [this] { return stop_ || !entries_.empty(); });
-    if (stop_) return;
-    Entry entry = std::move(entries_.front());
-    entries_.pop_front();
-    guard.unlock();
-    if (entry.frame.empty()) {
-      writeSilence(entry.channels, entry.silence);
-      guard.lock();
+  while (auto entry = entries_.take()) {
+    if (entry->frame.empty()) {
+      writeSilence(entry->channels, entry->silence);
+      entries_.done();
       continue;
     }
-    write(entry.frame);
-    double latencyMs = entry.firstArrivedNs != 0 ? msSince(entry.firstArrivedNs) : 0;
-    guard.lock();
-    if (entry.firstArrivedNs != 0) {
+    write(entry->frame);
+    if (entry->firstArrivedNs != 0) {
+      double latencyMs = msSince(entry->firstArrivedNs);
+      std::lock_guard guard(lock_);
       ++timedFrames_;
       latencySumMs_ += latencyMs;
       latencyMaxMs_ = std::max(latencyMaxMs_, latencyMs);
     }
-    bytes_ -= entry.frame.size();
-    if (spare_.size() < spareKept) spare_.push_back(std::move(entry.frame));
+    {
+      std::lock_guard guard(lock_);
+      if (spare_.size() < spareKept) spare_.push_back(std::move(entry->frame));
+    }
+    entries_.done();
   }
 }
 
@@ -130,20 +119,11 @@ void FrameQueue::writeSilence(std::uint8_t channels, std::uint64_t samples) {
   }
 }
 
-std::uint64_t FrameQueue::lostSamples() const {
-  std::lock_guard guard(lock_);
-  return lost_;
-}
+std::uint64_t FrameQueue::lostSamples() const { return lost_.load(std::memory_order_relaxed); }
 
-std::size_t FrameQueue::queuedBytes() const {
-  std::lock_guard guard(lock_);
-  return bytes_;
-}
+std::size_t FrameQueue::queuedBytes() const { return entries_.load(); }
 
-std::size_t FrameQueue::peakBytes() const {
-  std::lock_guard guard(lock_);
-  return peak_;
-}
+std::size_t FrameQueue::peakBytes() const { return entries_.peak(); }
 
 FrameQueue::Latency FrameQueue::latency() const {
   std::lock_guard guard(lock_);

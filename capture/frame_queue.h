@@ -11,16 +11,16 @@
 // after "started". Once full, the queue takes frames again only when a
 // quarter of it is free, so a parent that reads slowly gets long stretches of
 // audio with one silence between them, not audio full of holes.
-#include <condition_variable>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <span>
 #include <thread>
 #include <vector>
 
 #include "frame/frame_format.h"
+#include "process/work_queue.h"
 
 class GapLog;
 
@@ -78,16 +78,21 @@ class FrameQueue {
 
   const int fd_;
   const std::size_t capacity_;
+  // Frames cost their bytes, from the push until they are written; silence costs nothing.
+  WorkQueue<Entry> entries_;
+  std::atomic<bool> writing_{false};
+  std::atomic<std::uint64_t> lost_{0};
+
+  // Pushing thread only.
+  std::uint64_t pushedSamples_ = 0;  // per channel, frames and silence: the stream's length
+  bool refusing_ = false;
+
+  // Between the pusher and the writer.
   mutable std::mutex lock_;
-  std::condition_variable ready_;
-  std::deque<Entry> entries_;
   std::vector<std::vector<std::uint8_t>> spare_;  // written frames' storage, for reuse
-  std::size_t bytes_ = 0, peak_ = 0;              // of frames queued or being written
-  std::uint64_t lost_ = 0;
   std::uint64_t timedFrames_ = 0;
   double latencySumMs_ = 0, latencyMaxMs_ = 0;
-  std::uint64_t pushedSamples_ = 0;  // per channel, frames and silence: the stream's length
-  bool refusing_ = false, stop_ = false, writing_ = false;
+
   std::vector<std::uint8_t> silence_;  // writer thread only
   std::thread writer_;
 };
