@@ -18,7 +18,7 @@ void logClock(const Capture& capture) {
   char figures[160];
   std::snprintf(figures, sizeof figures, " Hz measured at %.1f Hz against the system clock, %+.1f ppm over %.0f s",
                 clock.rate, clock.ppm, clock.seconds);
-  write(std::fabs(clock.ppm) > notablePpm, "clock: device " + wholeHz(capture.rate()) + figures);
+  write(std::fabs(clock.ppm) > notablePpm ? Level::problem : Level::note, "clock: device " + wholeHz(capture.rate()) + figures);
 }
 
 }  // namespace support

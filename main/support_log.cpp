@@ -27,11 +27,11 @@ Logged logged;
 void logStart(const std::vector<std::string>& args) {
   std::string line = std::string("tavirel-audio ") + tavirelVersion;
   for (std::size_t i = 1; i < args.size(); ++i) line += " " + args[i];
-  write(false, line);
+  write(Level::note, line);
 }
 
 void logRateRequest(const std::string& device, double current, double requested, bool confirmed) {
-  write(!confirmed, "rate: " + quoted(device) + " asked for " + askedHz(requested) + " Hz (was " +
+  write(confirmed ? Level::note : Level::problem, "rate: " + quoted(device) + " asked for " + askedHz(requested) + " Hz (was " +
                                    wholeHz(current) + " Hz): " + (confirmed ? "confirmed" : "refused"));
 }
 
@@ -41,7 +41,7 @@ void logCaptureStarted(const ResolvedRun& run, double rate) {
     if (!channels.empty()) channels += ',';
     channels += std::to_string(channel);
   }
-  write(false, "capture: " + quoted(run.name) + " uid " + quoted(run.uid) + ", " +
+  write(Level::note, "capture: " + quoted(run.name) + " uid " + quoted(run.uid) + ", " +
                    std::to_string(run.deviceChannels) + " inputs as 32-bit float at " + wholeHz(rate) +
                    " Hz, channels " + channels + " to 16000 Hz 16-bit frames");
 }
@@ -70,10 +70,10 @@ std::string secondsText(double seconds) {
 
 void logGaps(const GapLog::Taken& taken) {
   for (const Gap& gap : taken.gaps)
-    write(true, "gap: " + secondsText(gap.seconds) + " at " + secondsText(gap.atSeconds) + " after start, " +
+    write(Level::problem, "gap: " + secondsText(gap.seconds) + " at " + secondsText(gap.atSeconds) + " after start, " +
                      lostTo(gap.cause) + "; the stream carries silence of that length");
   if (taken.untold > 0)
-    write(true, "gap: " + std::to_string(taken.untold) + " more gaps of " + secondsText(taken.untoldSeconds) +
+    write(Level::problem, "gap: " + std::to_string(taken.untold) + " more gaps of " + secondsText(taken.untoldSeconds) +
                      " in all; the stream carries silence of that length");
 }
 }  // namespace
@@ -81,20 +81,20 @@ void logGaps(const GapLog::Taken& taken) {
 void logCaptureHealth(Capture& capture, const ResolvedRun& run) {
   auto now = capture.health();
   if (now.blockFrames != logged.blockFrames)
-    write(false, "capture: device blocks of " + std::to_string(now.blockFrames) + " frames");
+    write(Level::note, "capture: device blocks of " + std::to_string(now.blockFrames) + " frames");
   if (now.droppedBlocks != logged.droppedBlocks)
-    write(true, "dropped " + std::to_string(now.droppedBlocks - logged.droppedBlocks) +
+    write(Level::problem, "dropped " + std::to_string(now.droppedBlocks - logged.droppedBlocks) +
                     " blocks: the processing thread fell behind (" + std::to_string(now.droppedBlocks) +
                     " in all)");
   if (now.failedRenders != logged.failedRenders)
-    write(true, std::to_string(now.failedRenders - logged.failedRenders) +
+    write(Level::problem, std::to_string(now.failedRenders - logged.failedRenders) +
                     " device blocks lost to overruns or failed reads (" + std::to_string(now.failedRenders) +
                     " in all)");
   logged.nonFinite.resize(now.nonFinite.size());
   for (std::size_t i = 0; i < now.nonFinite.size() && i < run.wanted.size(); ++i) {
     auto count = now.nonFinite[i];
     if (count != logged.nonFinite[i])
-      write(true, "channel " + std::to_string(run.wanted[i]) + ": " + std::to_string(count - logged.nonFinite[i]) +
+      write(Level::problem, "channel " + std::to_string(run.wanted[i]) + ": " + std::to_string(count - logged.nonFinite[i]) +
                       " non-finite samples taken as silence (" + std::to_string(count) + " in all)");
     logged.nonFinite[i] = count;
   }
@@ -109,21 +109,21 @@ void logRunSummary(Capture& capture) {
   logGaps(capture.takeGaps());
   logGaps(capture.takeGaps());
   auto totals = capture.gapTotals();
-  write(totals.gaps > 0, std::to_string(totals.gaps) + " gaps, " + secondsText(totals.seconds) +
+  write(totals.gaps > 0 ? Level::problem : Level::note, std::to_string(totals.gaps) + " gaps, " + secondsText(totals.seconds) +
                              " of silence inserted in " + secondsText(capture.streamedSeconds()));
 }
 
 void logDroppedEvents() {
   auto dropped = event_queue::dropped();
   if (dropped == logged.droppedEvents) return;
-  write(true, "dropped " + std::to_string(dropped - logged.droppedEvents) +
+  write(Level::problem, "dropped " + std::to_string(dropped - logged.droppedEvents) +
                    " MIDI event lines: standard error is not being read (" + std::to_string(dropped) + " in all)");
   logged.droppedEvents = dropped;
 }
 
 void logSignal(int signal) {
   const char* name = signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : signal == SIGHUP ? "SIGHUP" : "a signal";
-  write(false, std::string("ending on ") + name + ", as on quit");
+  write(Level::note, std::string("ending on ") + name + ", as on quit");
 }
 
 }  // namespace support

@@ -24,7 +24,7 @@ void writeEvent(const nlohmann::json& event, event_queue::Kind kind = event_queu
 // (see support::write).
 [[noreturn]] inline void endWithError(const std::string& msg, int code) {
   runEndNote();
-  support::write(true, "ending with code " + std::to_string(code) + ": " + msg);
+  support::write(support::Level::problem, "ending with code " + std::to_string(code) + ": " + msg);
   endWithLine(eventLine({{"event", "error"}, {"msg", msg}}).value_or(""), code);
 }
 

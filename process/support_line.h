@@ -12,9 +12,12 @@
 
 namespace support {
 
-inline void write(bool problem, const std::string& text) {
+// A problem goes to the system log as an error, a note as information.
+enum class Level { note, problem };
+
+inline void write(Level level, const std::string& text) {
   if (!process::beginOutput()) return;
-  host::supportLog(problem, text);
+  host::supportLog(level == Level::problem, text);
   process::endOutput();
 }
 
