@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "frame/stream_rate.h"
+
 bool validResamplerRate(double rate) { return std::isfinite(rate) && rate >= 1; }
 
 double antiAliasCorner(double rate) { return 7000 < rate * 0.5 ? 7000 : rate * 0.45; }
@@ -11,8 +13,8 @@ double antiAliasCorner(double rate) { return 7000 < rate * 0.5 ? 7000 : rate * 0
 Resampler::Resampler(double rate)
     : f1(lowPass(antiAliasCorner(rate), 0.5412, rate)),
       f2(lowPass(antiAliasCorner(rate), 1.3066, rate)),
-      step(rate / 16000),
-      passthrough(std::fabs(rate - 16000) < 1) {
+      step(rate / framing::streamRate),
+      passthrough(std::fabs(rate - framing::streamRate) < 1) {
   if (!validResamplerRate(rate)) {
     // Parked beyond every input: the interpolation loop never runs.
     step = std::numeric_limits<double>::infinity();

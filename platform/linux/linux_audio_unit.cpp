@@ -26,6 +26,7 @@
 #include "platform/linux/alsa_quiet.h"
 #include "platform/linux/linux_devices.h"
 #include "platform/linux/pw_capture.h"
+#include "platform/linux/streamable_rate.h"
 
 struct AlsaSide {
   AlsaDevice device;
@@ -58,9 +59,6 @@ using os_status::formatNotSupported;
 using os_status::invalidParameter;
 using os_status::tooManyFrames;
 using os_status::uninitialized;
-
-// Rates ALSA can be asked for.
-bool alsaRate(Float64 rate) { return rate >= 1 && rate <= 4e6; }
 
 void tryRealTimePriority() {
   sched_param param{};
@@ -317,7 +315,7 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
       return noErr;
     }
     default:
-      return hal_unit::setProperty(unit->settings, id, scope, data, size, alsaRate, hal_unit::deviceSide(unit));
+      return hal_unit::setProperty(unit->settings, id, scope, data, size, streamableRate, hal_unit::deviceSide(unit));
   }
 }
 
