@@ -42,7 +42,7 @@ void FrameQueue::startWriter() {
 void FrameQueue::push(const std::vector<std::uint8_t>& frame, GapLog* gaps, std::int64_t firstArrivedNs) {
   if (frame.size() < framing::headerBytes) return;
   std::uint32_t n = framing::headerSamples(frame.data());
-  std::uint8_t channels = frame[4];
+  std::uint8_t channels = framing::headerChannels(frame.data());
   std::unique_lock guard(lock_);
   if (!writing_) {
     guard.unlock();
