@@ -97,11 +97,7 @@ class Pacer {
 };
 
 void callBack(AudioUnit unit, std::uint64_t& sampleTime, UInt32 frames) {
-  AudioTimeStamp stamp{};
-  stamp.mSampleTime = static_cast<double>(sampleTime);
-  stamp.mFlags = kAudioTimeStampSampleTimeValid;
-  AudioUnitRenderActionFlags flags = 0;
-  unit->settings.callback.inputProc(unit->settings.callback.inputProcRefCon, &flags, &stamp, 1, frames, nullptr);
+  hal_unit::callInput(unit->settings, sampleTime, frames);
   sampleTime += frames;
 }
 
