@@ -12,28 +12,6 @@ constexpr std::int64_t settleFrames = 2 * Capture::maxFrames;
 // over: no device is gone that long while the watchdog runs.
 constexpr double longestGapSeconds = 3600;
 
-// The device rate, from the resamplers (every pick has one, all alike).
-double deviceRate(const std::vector<Resampler>& resamplers) {
-  return resamplers.empty() ? 16000 : resamplers[0].step * 16000;
-}
-
-// What `frames` frames of silence make at the resampler's position, counted
-// exactly as the resampler's own loop would, and the position moved on.
-std::size_t outputsOver(Resampler& resampler, std::int64_t frames) {
-  if (resampler.passthrough) return static_cast<std::size_t>(frames);
-  double p = resampler.pos;
-  const double st = resampler.step;
-  std::size_t emitted = 0;
-  for (std::int64_t i = 0; i < frames; ++i) {
-    while (p <= 1.0) {
-      ++emitted;
-      p = st + p;
-    }
-    p = p - 1.0;
-  }
-  resampler.pos = p;
-  return emitted;
-}
 }  // namespace
 
 void Capture::process(const float* blocks, std::size_t frames) {
@@ -56,7 +34,6 @@ void Capture::process(const float* blocks, std::size_t frames, std::int64_t samp
     timeline.begun = true;
     timeline.origin = sampleTime;
   } else if (std::int64_t gap = sampleTime - timeline.next; gap != 0) {
-    double rate = deviceRate(resamplers);
     // The counters say which loss it was: ours (the ring was full), a render
     // that failed, or else the device's clock skipping input.
     auto dropped = droppedBlocks.load(std::memory_order_relaxed);
@@ -66,8 +43,9 @@ void Capture::process(const float* blocks, std::size_t frames, std::int64_t samp
                                                        : Gap::Cause::device;
     timeline.droppedSeen = dropped;
     timeline.failedSeen = failed;
-    if (gap > 0 && static_cast<double>(gap) <= longestGapSeconds * rate) {
-      gaps.note(cause, static_cast<double>(timeline.next - timeline.origin) / rate, static_cast<double>(gap) / rate);
+    if (gap > 0 && static_cast<double>(gap) <= longestGapSeconds * captureRate) {
+      gaps.note(cause, static_cast<double>(timeline.next - timeline.origin) / captureRate,
+                static_cast<double>(gap) / captureRate);
       fillSilence(gap);
     } else if (gap < 0 && sampleTime + n > timeline.next) {
       // Overlaps what the stream already has: only the new part goes on.
@@ -97,7 +75,7 @@ void Capture::process(const float* blocks, std::size_t frames, std::int64_t samp
       resamplers[i].process(blocks + i * frames + skip, n - static_cast<std::int64_t>(skip), pending[i]);
   }
   for (std::size_t i = 0; i < resamplers.size(); ++i)
-    nonFinite[i].store(resamplers[i].nonFinite, std::memory_order_relaxed);
+    nonFinite[i].store(resamplers[i].nonFiniteSamples(), std::memory_order_relaxed);
   if (framing::takeFrame(pending, frame)) output.push(frame, &gaps, frameFirstArrivedNs);
 }
 
@@ -121,17 +99,9 @@ void Capture::fillSilence(std::int64_t frames) {
   if (frames == exact) return;
 
   // Settled: from here silence in is silence out, and only the count matters.
-  for (auto& resampler : resamplers) {
-    resampler.f1.z1 = resampler.f1.z2 = resampler.f2.z1 = resampler.f2.z2 = 0;
-    resampler.prev = 0;
-  }
   for (std::int64_t rest = frames - exact; rest > 0;) {
     std::int64_t n = std::min(chunk, rest);
-    // The resamplers of one capture share their rate and their input's
-    // length, so they stand at the same position: one count serves all.
-    std::size_t emitted = resamplers.empty() ? 0 : outputsOver(resamplers[0], n);
-    for (std::size_t i = 1; i < resamplers.size(); ++i) resamplers[i].pos = resamplers[0].pos;
-    for (auto& buffer : pending) buffer.insert(buffer.end(), emitted, 0);
+    skipSettledSilence(resamplers, n, pending);
     pushSilenceFrame();
     rest -= n;
   }

@@ -3,16 +3,17 @@
 #include <algorithm>
 
 #include "frame/frame_format.h"
+#include "frame/stream_rate.h"
 #include "capture/gap_log.h"
 #include "platform/common/monotonic_clock.h"
 #include "capture/thread_name.h"
 
 namespace {
 // Silence goes out a second at a time, in frames of at least the smallest count.
-constexpr std::uint64_t silenceFrameSamples = 16000;
+constexpr std::uint64_t silenceFrameSamples = framing::streamRate;
 constexpr std::size_t spareKept = 8;
 
-double seconds(std::uint64_t samples) { return static_cast<double>(samples) / 16000.0; }
+double seconds(std::uint64_t samples) { return static_cast<double>(samples) / framing::streamRate; }
 
 double msSince(std::int64_t atNs) { return static_cast<double>(monotonicNs() - atNs) / 1e6; }
 
@@ -47,7 +48,7 @@ void FrameQueue::startWriter() {
 void FrameQueue::push(const std::vector<std::uint8_t>& frame, GapLog* gaps, std::int64_t firstArrivedNs) {
   if (frame.size() < framing::headerBytes) return;
   std::uint32_t n = framing::headerSamples(frame.data());
-  std::uint8_t channels = frame[4];
+  std::uint8_t channels = framing::headerChannels(frame.data());
   if (!writing_.load()) {
     write(frame);
     return;

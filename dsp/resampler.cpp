@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "frame/stream_rate.h"
+
 bool validResamplerRate(double rate) { return std::isfinite(rate) && rate >= 1; }
 
 double antiAliasCorner(double rate) { return 7000 < rate * 0.5 ? 7000 : rate * 0.45; }
@@ -11,8 +13,8 @@ double antiAliasCorner(double rate) { return 7000 < rate * 0.5 ? 7000 : rate * 0
 Resampler::Resampler(double rate)
     : f1(lowPass(antiAliasCorner(rate), 0.5412, rate)),
       f2(lowPass(antiAliasCorner(rate), 1.3066, rate)),
-      step(rate / 16000),
-      passthrough(std::fabs(rate - 16000) < 1) {
+      step(rate / framing::streamRate),
+      passthrough(std::fabs(rate - framing::streamRate) < 1) {
   if (!validResamplerRate(rate)) {
     // Parked beyond every input: the interpolation loop never runs.
     step = std::numeric_limits<double>::infinity();
@@ -28,6 +30,20 @@ std::size_t expectedOutput(double step, std::size_t count) {
   if (!(step > 0)) return 0;
   double n = (static_cast<double>(count) + 1) / step + 2;
   return n < 1e6 ? static_cast<std::size_t>(n) : 1000000;
+}
+
+// One input sample's part of the interpolation's course: `emit(p)` at every
+// output position p up to the sample, then the position from the next sample
+// on. The filtering loop and a counted gap both take these steps, so a gap
+// leaves the position at the bits real silence would have. Forced inline,
+// `emit` too: called, the lock-step loops lose about a third of their speed.
+template <class Emit>
+[[gnu::always_inline]] inline double passSample(double p, double st, Emit&& emit) {
+  while (p <= 1.0) {
+    emit(p);
+    p = st + p;
+  }
+  return p - 1.0;
 }
 
 // Makes room beyond `used` samples of `into`, at least doubling.
@@ -72,13 +88,16 @@ void takeLane(const BiquadSection<Lane>& s, std::size_t j, Biquad& b) {
   b.z1 = lane(s.z1, j), b.z2 = lane(s.z2, j);
 }
 
+}  // namespace
+
 // The filter-and-interpolate step for K × width resamplers that share step
 // and pos, channel l's `frames` samples at blocks + l × frames: one filter
 // chain per Lane, one interpolation position for all. Several independent
 // chains in flight hide the latency of each; K is small enough that the
 // state stays in registers. One double and K = 1 is a lone channel.
 template <class Lane, std::size_t K>
-void runInLockstep(Resampler* rs, const float* blocks, std::size_t frames, std::vector<std::int16_t>* into) {
+void Resampler::runInLockstep(Resampler* rs, const float* blocks, std::size_t frames,
+                              std::vector<std::int16_t>* into) {
   constexpr std::size_t W = widthOf<Lane>, L = K * W;
   BiquadSection<Lane> first[K], second[K];
   Lane pv[K];
@@ -114,7 +133,7 @@ void runInLockstep(Resampler* rs, const float* blocks, std::size_t frames, std::
       }
       y[k] = second[k].run(first[k].run(x));
     }
-    while (p <= 1.0) {
+    p = passSample(p, st, [&](double at) __attribute__((always_inline)) {
       if (emitted == room) {
         std::size_t more = expectedOutput(st, frames - i);
         for (std::size_t l = 0; l < L; ++l) {
@@ -125,13 +144,11 @@ void runInLockstep(Resampler* rs, const float* blocks, std::size_t frames, std::
         for (std::size_t l = 1; l < L; ++l) room = std::min(room, into[l].size() - used[l]);
       }
       for (std::size_t k = 0; k < K; ++k) {
-        Lane v = pv[k] + p * (y[k] - pv[k]);
+        Lane v = pv[k] + at * (y[k] - pv[k]);
         for (std::size_t j = 0; j < W; ++j) out[k * W + j][emitted] = toSample16(lane(v, j));
       }
       ++emitted;
-      p = st + p;
-    }
-    p = p - 1.0;
+    });
     for (std::size_t k = 0; k < K; ++k) pv[k] = y[k];
   }
 
@@ -145,11 +162,19 @@ void runInLockstep(Resampler* rs, const float* blocks, std::size_t frames, std::
   }
 }
 
-bool sameCourse(const Resampler& a, const Resampler& b) {
+bool Resampler::sameCourse(const Resampler& a, const Resampler& b) {
   return !a.passthrough && !b.passthrough && a.step == b.step && a.pos == b.pos;
 }
 
-}  // namespace
+std::size_t Resampler::passOver(std::int64_t frames) {
+  if (frames <= 0) return 0;
+  if (passthrough) return static_cast<std::size_t>(frames);
+  std::size_t emitted = 0;
+  double p = pos;
+  for (std::int64_t i = 0; i < frames; ++i) p = passSample(p, step, [&emitted](double) { ++emitted; });
+  pos = p;
+  return emitted;
+}
 
 void Resampler::process(const float* samples, std::int64_t count, std::vector<std::int16_t>& into) {
   if (count <= 0) return;
@@ -177,15 +202,35 @@ void processChannels(std::span<Resampler> resamplers, const float* blocks, std::
   std::size_t i = 0;
   while (i < count) {
     std::size_t run = 1;
-    while (run < 4 && i + run < count && sameCourse(resamplers[i], resamplers[i + run])) ++run;
+    while (run < 4 && i + run < count && Resampler::sameCourse(resamplers[i], resamplers[i + run])) ++run;
     const float* first = blocks + i * frames;
     if (run == 4) {
-      runInLockstep<Pair, 2>(&resamplers[i], first, frames, &into[i]);
+      Resampler::runInLockstep<Pair, 2>(&resamplers[i], first, frames, &into[i]);
     } else if (run >= 2) {
       run = 2;
-      runInLockstep<Pair, 1>(&resamplers[i], first, frames, &into[i]);
+      Resampler::runInLockstep<Pair, 1>(&resamplers[i], first, frames, &into[i]);
     } else {
       resamplers[i].process(first, static_cast<std::int64_t>(frames), into[i]);
+    }
+    i += run;
+  }
+}
+
+void skipSettledSilence(std::span<Resampler> resamplers, std::int64_t frames,
+                        std::span<std::vector<std::int16_t>> into) {
+  std::size_t count = std::min(resamplers.size(), into.size());
+  std::size_t i = 0;
+  while (i < count) {
+    Resampler& lead = resamplers[i];
+    std::size_t run = 1;
+    while (i + run < count && Resampler::sameCourse(lead, resamplers[i + run])) ++run;
+    std::size_t emitted = lead.passOver(frames);
+    for (std::size_t j = i; j < i + run; ++j) {
+      Resampler& r = resamplers[j];
+      r.f1.z1 = r.f1.z2 = r.f2.z1 = r.f2.z2 = 0;
+      r.prev = 0;
+      r.pos = lead.pos;
+      into[j].insert(into[j].end(), emitted, 0);
     }
     i += run;
   }

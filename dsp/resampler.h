@@ -34,12 +34,30 @@ class Resampler {
   // enough.
   void process(const float* samples, std::int64_t count, std::vector<std::int16_t>& into);
 
+  // To read only: the state the next sample meets, and the input samples
+  // taken as silence since construction.
+  bool passesThrough() const { return passthrough; }
+  double position() const { return pos; }
+  double previous() const { return prev; }
+  const Biquad& firstSection() const { return f1; }
+  const Biquad& secondSection() const { return f2; }
+  std::uint64_t nonFiniteSamples() const { return nonFinite; }
+
+ private:
+  friend void processChannels(std::span<Resampler>, const float*, std::size_t, std::span<std::vector<std::int16_t>>);
+  friend void skipSettledSilence(std::span<Resampler>, std::int64_t, std::span<std::vector<std::int16_t>>);
+  template <class Lane, std::size_t K>
+  static void runInLockstep(Resampler* rs, const float* blocks, std::size_t frames, std::vector<std::int16_t>* into);
+  static bool sameCourse(const Resampler& a, const Resampler& b);
+  // The outputs `frames` samples make from `pos` on, and `pos` moved past them.
+  std::size_t passOver(std::int64_t frames);
+
   Biquad f1, f2;
   double step;
   double pos = 0;
   double prev = 0;
   bool passthrough;
-  std::uint64_t nonFinite = 0;  // input samples taken as silence since construction
+  std::uint64_t nonFinite = 0;
 };
 
 // The corner of the anti-alias sections for an input at `rate` Hz: 7000 Hz,
@@ -56,6 +74,14 @@ double antiAliasCorner(double rate);
 // one capture) run side by side, which hides the latency of the filters.
 void processChannels(std::span<Resampler> resamplers, const float* blocks, std::size_t frames,
                      std::span<std::vector<std::int16_t>> into);
+
+// `frames` samples of silence through resamplers[i] whose filters have rung
+// out (the caller has fed them silence until their output is 0): appends to
+// into[i] the zeros process would, moves the position as process would, and
+// clears the filters and the previous sample. Counted, not computed, so a long
+// gap costs little; resamplers at the same point of the same rate share one count.
+void skipSettledSilence(std::span<Resampler> resamplers, std::int64_t frames,
+                        std::span<std::vector<std::int16_t>> into);
 
 // v × 32767, clamped to the 16-bit range (NaN to the top), truncated toward zero.
 inline std::int16_t toSample16(double v) {

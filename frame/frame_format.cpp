@@ -35,6 +35,8 @@ void putHeader(std::uint8_t* at, std::size_t channels, std::uint32_t samples) {
   putU32(at + 5, samples);
 }
 
+std::uint8_t headerChannels(const std::uint8_t* header) { return header[4]; }
+
 std::uint32_t headerSamples(const std::uint8_t* header) {
   std::uint32_t n = 0;
   for (int i = 0; i < 4; ++i) n |= std::uint32_t(header[5 + i]) << (8 * i);

@@ -23,7 +23,8 @@ constexpr std::size_t maxSamples = std::size_t{1} << 18;
 
 // The 9-byte header of a frame of `channels` channels of `samples` samples, at `at`.
 void putHeader(std::uint8_t* at, std::size_t channels, std::uint32_t samples);
-// The sample count N of the 9-byte header at `header`.
+// The channel count C and the sample count N of the 9-byte header at `header`.
+std::uint8_t headerChannels(const std::uint8_t* header);
 std::uint32_t headerSamples(const std::uint8_t* header);
 
 // When every pending buffer holds at least 800 samples, builds one frame of

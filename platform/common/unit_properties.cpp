@@ -85,6 +85,14 @@ OSStatus checkBufferList(const Settings& settings, const AudioBufferList* data, 
   return noErr;
 }
 
+void callInput(const Settings& settings, std::uint64_t sampleTime, UInt32 frames) {
+  AudioTimeStamp stamp{};
+  stamp.mSampleTime = static_cast<double>(sampleTime);
+  stamp.mFlags = kAudioTimeStampSampleTimeValid;
+  AudioUnitRenderActionFlags flags = 0;
+  settings.callback.inputProc(settings.callback.inputProcRefCon, &flags, &stamp, 1, frames, nullptr);
+}
+
 OSStatus setClientFormat(Settings& settings, const void* data, RateCheck rateAccepted,
                          std::optional<DeviceSide> device) {
   AudioStreamBasicDescription format;

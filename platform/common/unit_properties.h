@@ -1,9 +1,11 @@
 #pragma once
 // What the HAL output unit keeps and checks the same way on every platform
 // layer: the settings a client makes before starting it, the device-side format
-// it reports and the checks on the buffers a render fills. Each layer keeps the
-// device it opens, its own faults and its audio thread.
+// it reports, the call of the input callback and the checks on the buffers a
+// render fills. Each layer keeps the device it opens, its own faults and its
+// audio thread.
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 
 #include "platform/api/audio_toolbox.h"
@@ -75,6 +77,11 @@ OSStatus setClientFormat(Settings& settings, const void* data, RateCheck rateAcc
 // and the plain properties.
 OSStatus setProperty(Settings& settings, AudioUnitPropertyID id, AudioUnitScope scope, const void* data, UInt32 size,
                      RateCheck rateAccepted, std::optional<DeviceSide> device);
+
+// Audio thread: calls the client's input callback for `frames` frames, the
+// first of them at device sample time `sampleTime`. Its time stamp carries
+// that sample time alone, flagged valid: all the core reads of it.
+void callInput(const Settings& settings, std::uint64_t sampleTime, UInt32 frames);
 
 // Whether the caller's buffer list matches the client format: one mono
 // buffer per channel, each with room for `frames` samples.

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/linux/alsa_quiet.h"
+#include "platform/linux/streamable_rate.h"
 
 namespace {
 constexpr std::size_t largestPeriod = 8192;
@@ -40,7 +41,7 @@ int configure(snd_pcm_t* pcm, unsigned channels, double rate, AlsaCaptureStream&
   if (format == SND_PCM_FORMAT_UNKNOWN) return -EINVAL;
   if ((err = snd_pcm_hw_params_set_format(pcm, params, format)) < 0) return err;
   if ((err = snd_pcm_hw_params_set_channels(pcm, params, channels)) < 0) return err;
-  if (!(rate >= 1 && rate <= 4e6)) return -EINVAL;
+  if (!streamableRate(rate)) return -EINVAL;
   unsigned exact = static_cast<unsigned>(std::lround(rate));
   if ((err = snd_pcm_hw_params_set_rate(pcm, params, exact, 0)) < 0) return err;
   snd_pcm_uframes_t period = wantedPeriod(exact);

@@ -26,6 +26,7 @@
 #include "platform/linux/alsa_quiet.h"
 #include "platform/linux/linux_devices.h"
 #include "platform/linux/pw_capture.h"
+#include "platform/linux/streamable_rate.h"
 
 struct AlsaSide {
   AlsaDevice device;
@@ -58,9 +59,6 @@ using os_status::formatNotSupported;
 using os_status::invalidParameter;
 using os_status::tooManyFrames;
 using os_status::uninitialized;
-
-// Rates ALSA can be asked for.
-bool alsaRate(Float64 rate) { return rate >= 1 && rate <= 4e6; }
 
 void tryRealTimePriority() {
   sched_param param{};
@@ -99,11 +97,7 @@ class Pacer {
 };
 
 void callBack(AudioUnit unit, std::uint64_t& sampleTime, UInt32 frames) {
-  AudioTimeStamp stamp{};
-  stamp.mSampleTime = static_cast<double>(sampleTime);
-  stamp.mFlags = kAudioTimeStampSampleTimeValid;
-  AudioUnitRenderActionFlags flags = 0;
-  unit->settings.callback.inputProc(unit->settings.callback.inputProcRefCon, &flags, &stamp, 1, frames, nullptr);
+  hal_unit::callInput(unit->settings, sampleTime, frames);
   sampleTime += frames;
 }
 
@@ -317,7 +311,7 @@ OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitS
       return noErr;
     }
     default:
-      return hal_unit::setProperty(unit->settings, id, scope, data, size, alsaRate, hal_unit::deviceSide(unit));
+      return hal_unit::setProperty(unit->settings, id, scope, data, size, streamableRate, hal_unit::deviceSide(unit));
   }
 }
 

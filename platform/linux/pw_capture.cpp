@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/common/monotonic_clock.h"
+#include "platform/linux/streamable_rate.h"
 
 namespace {
 // Buffers taken in one callback: one a cycle, more only when the stream fell
@@ -119,7 +120,7 @@ constexpr std::int64_t streamingWaitNs = 2'000'000'000;
 }  // namespace
 
 int openPwCapture(const PwSource& source, double rate, PwCaptureStream& capture) {
-  if (source.channels == 0 || source.channels > SPA_AUDIO_MAX_CHANNELS || !(rate >= 1 && rate <= 4e6)) return -EINVAL;
+  if (source.channels == 0 || source.channels > SPA_AUDIO_MAX_CHANNELS || !streamableRate(rate)) return -EINVAL;
   auto hz = static_cast<std::uint32_t>(std::lround(rate));
   PwLoopLocked locked(pwLoop());
   // The stream takes exactly the node's channels in the node's order

@@ -81,11 +81,7 @@ void deliver(AudioUnit unit) {
     if (vanished(device, nowMs)) return;
     if (device.audioStopsAtMs && captureMs >= *device.audioStopsAtMs) return;
     unit->blockStart = delivered;
-    AudioTimeStamp stamp{};
-    stamp.mSampleTime = static_cast<double>(delivered);
-    stamp.mFlags = kAudioTimeStampSampleTimeValid;
-    AudioUnitRenderActionFlags flags = 0;
-    unit->settings.callback.inputProc(unit->settings.callback.inputProcRefCon, &flags, &stamp, 1, frames, nullptr);
+    hal_unit::callInput(unit->settings, delivered, frames);
     delivered += frames;
   }
 }

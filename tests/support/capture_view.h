@@ -9,6 +9,7 @@ struct CaptureTestView {
   static float* storage(Capture& c) { return c.storage.get(); }
   static BlockRing& ring(Capture& c) { return c.ring; }
   static std::vector<Resampler>& resamplers(Capture& c) { return c.resamplers; }
+  static double& captureRate(Capture& c) { return c.captureRate; }
   static std::vector<std::vector<std::int16_t>>& pending(Capture& c) { return c.pending; }
   static ProcessingThread& processingThread(Capture& c) { return c.processingThread; }
   static void handOver(Capture& c, std::size_t frames) { c.handOver(frames); }

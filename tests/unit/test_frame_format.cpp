@@ -183,6 +183,7 @@ TEST(CaptureProcess, AJumpInSampleTimeBecomesTheSilenceItStoodFor) {
     Capture jumped(1, {0}), continuous(1, {0});
     View::resamplers(jumped).emplace_back(48000);
     View::resamplers(continuous).emplace_back(48000);
+    View::captureRate(jumped) = 48000;  // what start would set: the gap is measured at it
     std::string withGap = captureStdout([&] {
       jumped.process(a.data(), a.size(), 100);
       jumped.process(b.data(), b.size(), static_cast<std::int64_t>(100 + a.size() + gap));

@@ -29,6 +29,9 @@ std::vector<float> sine(std::size_t n, double rate, double hz, double amplitude)
   return v;
 }
 
+// Bit patterns: a NaN would equal nothing.
+std::uint64_t bits(double v) { return std::bit_cast<std::uint64_t>(v); }
+
 Samples resample(double rate, const std::vector<float>& input) {
   Resampler r(rate);
   Samples out;
@@ -61,7 +64,7 @@ TEST(ResamplerRate, ARefusedRateBuiltAnywayGivesNothingAndReturns) {
   auto input = noise(5000, 1);
   for (double bad : {0.0, -16000.0, 1e-300, double(NAN), double(INFINITY)}) {
     Resampler r(bad);
-    EXPECT_FALSE(r.passthrough);
+    EXPECT_FALSE(r.passesThrough());
     Samples out;
     r.process(input.data(), 5000, out);
     EXPECT_TRUE(out.empty()) << bad;
@@ -82,8 +85,8 @@ TEST(Resampler, AppendsWithoutTouchingWhatIsThere) {
   auto input = noise(30, 3);
   r.process(input.data(), 0, out);
   EXPECT_EQ(out, (Samples{11, -22, 33}));
-  EXPECT_EQ(r.pos, 0.0);
-  EXPECT_EQ(r.f1.z1, 0.0);
+  EXPECT_EQ(r.position(), 0.0);
+  EXPECT_EQ(r.firstSection().z1, 0.0);
   r.process(input.data(), 30, out);
   ASSERT_EQ(out.size(), 3u + 11);
   EXPECT_EQ(out[0], 11);
@@ -112,17 +115,17 @@ TEST(Resampler, PassesThroughOnlyStrictlyWithin1HzOf16k) {
   for (std::size_t i = 0; i < nyquist.size(); ++i) nyquist[i] = i % 2 ? -0.5f : 0.5f;
   for (double rate : {15999.5, 16000.0, 16000.5}) {
     Resampler r(rate);
-    EXPECT_TRUE(r.passthrough) << rate;
+    EXPECT_TRUE(r.passesThrough()) << rate;
     Samples out;
     r.process(nyquist.data(), 4000, out);
     ASSERT_EQ(out.size(), 4000u);
     for (std::size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], i % 2 ? -16383 : 16383) << rate;
-    EXPECT_EQ(r.pos, 0.0);
-    EXPECT_EQ(r.f1.z1, 0.0);
+    EXPECT_EQ(r.position(), 0.0);
+    EXPECT_EQ(r.firstSection().z1, 0.0);
   }
   for (double rate : {15999.0, 16001.0}) {
     Resampler r(rate);
-    EXPECT_FALSE(r.passthrough) << rate;
+    EXPECT_FALSE(r.passesThrough()) << rate;
     Samples out;
     r.process(nyquist.data(), 4000, out);
     EXPECT_NEAR(static_cast<double>(out.size()), 4000 * 16000 / rate, 2) << rate;
@@ -159,7 +162,7 @@ TEST(Resampler, ANonFiniteSampleIsSilenceThenTheChannelGoesOn) {
       r.process(input.data(), 5000, out);
       r.process(input.data() + 5000, 5000, out);
       EXPECT_EQ(out, resample(rate, zeroed)) << rate << " " << bad;
-      EXPECT_EQ(r.nonFinite, 1u);
+      EXPECT_EQ(r.nonFiniteSamples(), 1u);
       std::vector<Resampler> side;
       for (int c = 0; c < 4; ++c) side.emplace_back(rate);
       std::vector<float> blocks(4 * input.size(), 0.25f);
@@ -167,8 +170,8 @@ TEST(Resampler, ANonFiniteSampleIsSilenceThenTheChannelGoesOn) {
       std::vector<Samples> into(4);
       processChannels(side, blocks.data(), input.size(), into);
       EXPECT_EQ(into[2], out);
-      EXPECT_EQ(side[2].nonFinite, 1u);
-      EXPECT_EQ(side[1].nonFinite, 0u);
+      EXPECT_EQ(side[2].nonFiniteSamples(), 1u);
+      EXPECT_EQ(side[1].nonFiniteSamples(), 0u);
     }
 }
 
@@ -216,11 +219,10 @@ void expectSameAsOneByOne(std::vector<double> rates, std::size_t frames, int blo
   }
   for (std::size_t c = 0; c < channels; ++c) {
     EXPECT_EQ(intoTogether[c], intoAlone[c]) << "channel " << c;
-    // Bit patterns: a NaN would equal nothing.
-    EXPECT_EQ(std::bit_cast<std::uint64_t>(together[c].pos), std::bit_cast<std::uint64_t>(alone[c].pos));
-    EXPECT_EQ(std::bit_cast<std::uint64_t>(together[c].prev), std::bit_cast<std::uint64_t>(alone[c].prev));
-    EXPECT_EQ(std::bit_cast<std::uint64_t>(together[c].f1.z1), std::bit_cast<std::uint64_t>(alone[c].f1.z1));
-    EXPECT_EQ(std::bit_cast<std::uint64_t>(together[c].f2.z2), std::bit_cast<std::uint64_t>(alone[c].f2.z2));
+    EXPECT_EQ(bits(together[c].position()), bits(alone[c].position()));
+    EXPECT_EQ(bits(together[c].previous()), bits(alone[c].previous()));
+    EXPECT_EQ(bits(together[c].firstSection().z1), bits(alone[c].firstSection().z1));
+    EXPECT_EQ(bits(together[c].secondSection().z2), bits(alone[c].secondSection().z2));
   }
 }
 
@@ -255,6 +257,38 @@ TEST(ProcessChannels, ChannelsAtDifferentRatesOrPlacesStayApart) {
   }
 }
 
+// A gap skipped once the filters have rung out: as many zeros as silence fed
+// through process gives, and the same position to the bit, in chunks or not,
+// for channels in step (one count) and one a few samples ahead (its own).
+TEST(SkipSettledSilence, CountsAndMovesAsZerosThroughProcessDo) {
+  for (double rate : {44100.0, 48000.0, 8000.0, 15999.0, 16000.0, 96000.0}) {
+    SCOPED_TRACE(testing::Message() << rate);
+    std::vector<Resampler> skipped, fed;
+    for (int c = 0; c < 3; ++c) {
+      skipped.emplace_back(rate);
+      fed.emplace_back(rate);
+    }
+    std::vector<Samples> intoSkipped(3), intoFed(3);
+    auto lead = noise(5, 41);
+    skipped[2].process(lead.data(), 5, intoSkipped[2]);
+    fed[2].process(lead.data(), 5, intoFed[2]);
+    auto audio = noise(3000, 42);
+    std::vector<float> settle(2 * 8192, 0.0f), gap(8192 + 8192 + 777, 0.0f);
+    for (std::size_t c = 0; c < 3; ++c) {
+      for (auto [r, into] : {std::pair{&skipped[c], &intoSkipped[c]}, std::pair{&fed[c], &intoFed[c]}}) {
+        r->process(audio.data(), 3000, *into);
+        r->process(settle.data(), static_cast<std::int64_t>(settle.size()), *into);
+      }
+      fed[c].process(gap.data(), static_cast<std::int64_t>(gap.size()), intoFed[c]);
+    }
+    for (std::int64_t chunk : {8192, 8192, 777}) skipSettledSilence(skipped, chunk, intoSkipped);
+    for (std::size_t c = 0; c < 3; ++c) {
+      EXPECT_EQ(intoSkipped[c], intoFed[c]) << "channel " << c;
+      EXPECT_EQ(bits(skipped[c].position()), bits(fed[c].position())) << "channel " << c;
+    }
+  }
+}
+
 TEST(ProcessChannels, AnEmptyBlockChangesNothing) {
   std::vector<Resampler> rs;
   rs.emplace_back(48000);
@@ -262,7 +296,7 @@ TEST(ProcessChannels, AnEmptyBlockChangesNothing) {
   std::vector<Samples> into(2);
   processChannels(rs, nullptr, 0, into);
   EXPECT_TRUE(into[0].empty());
-  EXPECT_EQ(rs[1].pos, 0.0);
+  EXPECT_EQ(rs[1].position(), 0.0);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dsp/resampler.h"
+#include "frame/stream_rate.h"
 
 namespace {
 
@@ -42,8 +43,8 @@ void measure(double rate) {
   }
 
   const double inputRms = amplitude * 32767 / std::sqrt(2.0);
-  const auto from = static_cast<std::size_t>(16000 * settleSeconds);
-  const auto count = static_cast<std::size_t>(16000 * measureSeconds);
+  const auto from = static_cast<std::size_t>(framing::streamRate * settleSeconds);
+  const auto count = static_cast<std::size_t>(framing::streamRate * measureSeconds);
   for (std::size_t c = 0; c < channels; ++c) {
     double squares = 0;
     for (std::size_t i = from; i < from + count; ++i) squares += double(out[c][i]) * double(out[c][i]);

@@ -3,11 +3,12 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "frame/stream_rate.h"
 #include "tools/tva1/levels.h"
 
 namespace tva1 {
 namespace {
-constexpr std::uint64_t holdSamples = 2 * 16000;
+constexpr std::uint64_t holdSamples = 2 * framing::streamRate;
 constexpr std::uint32_t quietLevel = 32;  // -60 dBFS
 constexpr std::uint32_t clipLevel = 32767;
 }  // namespace
@@ -41,7 +42,7 @@ MeterReading ChannelMeter::take() {
   }
   last_.holdDb = dbfs(hold_);
   last_.clips = clips_;
-  last_.silentSeconds = static_cast<double>(quietRun_) / 16000;
+  last_.silentSeconds = static_cast<double>(quietRun_) / framing::streamRate;
   windowPeak_ = 0;
   windowSquares_ = 0;
   windowCount_ = 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "frame/frame_format.h"
+#include "frame/stream_rate.h"
 #include "dsp/resampler.h"
 #include "tools/tva1/encode_options.h"
 #include "tools/tva1/progress.h"
@@ -72,7 +73,7 @@ class Encoder {
     char note[200];
     std::snprintf(note, sizeof note,
                   "tva1: encode: the last %zu samples per channel (%.4g s) fill no frame of %zu and are left out\n",
-                  left, static_cast<double>(left) / 16000, framing::minSamples);
+                  left, static_cast<double>(left) / framing::streamRate, framing::minSamples);
     std::fputs(note, stderr);
     return 0;
   }

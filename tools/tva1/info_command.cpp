@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "frame/stream_rate.h"
 #include "tools/tva1/levels.h"
 #include "tools/tva1/options.h"
 #include "tools/tva1/progress.h"
@@ -27,8 +28,8 @@ constexpr Option infoOptions[] = {{"json", false}};
 nlohmann::json dbOrNull(double db) { return std::isinf(db) ? nlohmann::json(nullptr) : nlohmann::json(db); }
 
 void printText(const StreamReader& reader, const std::vector<Levels>& levels, std::size_t samples) {
-  std::printf("frames: %zu\nchannels: %zu\nsamples per channel: %zu (%.3f s at 16000 Hz)\n", reader.framesRead(),
-              levels.size(), samples, static_cast<double>(samples) / 16000);
+  std::printf("frames: %zu\nchannels: %zu\nsamples per channel: %zu (%.3f s at %d Hz)\n", reader.framesRead(),
+              levels.size(), samples, static_cast<double>(samples) / framing::streamRate, framing::streamRate);
   for (std::size_t c = 0; c < levels.size(); ++c)
     std::printf("channel %zu: peak %s, rms %s\n", c + 1, formatDb(levels[c].peakDb()).c_str(),
                 formatDb(levels[c].rmsDb()).c_str());
@@ -38,7 +39,7 @@ void printJson(const StreamReader& reader, const std::vector<Levels>& levels, st
   nlohmann::json summary{{"frames", reader.framesRead()},
                          {"channels", levels.size()},
                          {"samples", samples},
-                         {"seconds", static_cast<double>(samples) / 16000},
+                         {"seconds", static_cast<double>(samples) / framing::streamRate},
                          {"levels", nlohmann::json::array()}};
   for (std::size_t c = 0; c < levels.size(); ++c)
     summary["levels"].push_back(

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/stream_rate.h"
 #include "tools/tva1/channel_meter.h"
 #include "tools/tva1/options.h"
 #include "tools/tva1/read_input.h"
@@ -79,7 +80,7 @@ class Screen {
     if (live_ && lines_ > 0) text += "\x1b[" + std::to_string(lines_) + "F";
     char header[96];
     std::snprintf(header, sizeof header, "tva1 meter  %zu channels  %.1f s  %s", meters.size(),
-                  static_cast<double>(samples) / 16000, state);
+                  static_cast<double>(samples) / framing::streamRate, state);
     addLine(text, header);
     char columns[96];
     std::snprintf(columns, sizeof columns, "%-3s %-*s %6s %6s %6s %6s", "ch", barWidth + 2, "level, -60 to 0 dBFS", "peak",

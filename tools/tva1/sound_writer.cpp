@@ -1,5 +1,7 @@
 #include "tools/tva1/sound_writer.h"
 
+#include "frame/stream_rate.h"
+
 namespace tva1 {
 
 const char* extension(SoundFormat format) { return format == SoundFormat::flac ? "flac" : "wav"; }
@@ -10,7 +12,7 @@ SoundWriter::~SoundWriter() {
 
 bool SoundWriter::open(const std::string& path, SoundFormat format) {
   SF_INFO info{};
-  info.samplerate = 16000;
+  info.samplerate = framing::streamRate;
   info.channels = 1;
   info.format = (format == SoundFormat::flac ? SF_FORMAT_FLAC : SF_FORMAT_WAV) | SF_FORMAT_PCM_16;
   file_ = sf_open(path.c_str(), SFM_WRITE, &info);

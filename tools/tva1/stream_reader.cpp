@@ -50,7 +50,7 @@ bool StreamReader::next(Frame& frame) {
   // A header cut short is the end only while what came reads as the magic.
   if (std::memcmp(header, "TVA1", std::min<std::size_t>(got, 4)) != 0) return fail("bad magic, not \"TVA1\"");
   if (got < sizeof header) return end("cut short in the header (" + std::to_string(got) + " of 9 bytes)");
-  std::size_t channels = header[4];
+  std::size_t channels = framing::headerChannels(header);
   std::uint32_t samples = framing::headerSamples(header);
   if (channels == 0) return fail("zero channels");
   if (channels_ != 0 && channels != channels_)
