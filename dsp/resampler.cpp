@@ -38,10 +38,10 @@ std::size_t expectedOutput(double step, std::size_t count) {
 // leaves the position at the bits real silence would have. Forced inline,
 // `emit` too: called, the lock-step loops lose about a third of their speed.
 template <class Emit>
-[[gnu::always_inline]] inline double passSample(double p, double st, Emit&& emit) {
+[[gnu::always_inline]] inline double passSample(double p, double increment, Emit&& emit) {
   while (p <= 1.0) {
     emit(p);
-    p = st + p;
+    p = increment + p;
   }
   return p - 1.0;
 }
@@ -96,26 +96,26 @@ void takeLane(const BiquadSection<Lane>& s, std::size_t j, Biquad& b) {
 // chains in flight hide the latency of each; K is small enough that the
 // state stays in registers. One double and K = 1 is a lone channel.
 template <class Lane, std::size_t K>
-void Resampler::runInLockstep(Resampler* rs, const float* blocks, std::size_t frames,
+void Resampler::runInLockstep(Resampler* resamplers, const float* blocks, std::size_t frames,
                               std::vector<std::int16_t>* into) {
   constexpr std::size_t W = widthOf<Lane>, L = K * W;
   BiquadSection<Lane> first[K], second[K];
-  Lane pv[K];
+  Lane lastOut[K];
   const float* in[L];
   std::size_t used[L];
   std::uint64_t nonFinite[L] = {};
   for (std::size_t l = 0; l < L; ++l) {
-    setLane(first[l / W], l % W, rs[l].f1);
-    setLane(second[l / W], l % W, rs[l].f2);
-    setLane(pv[l / W], l % W, rs[l].prev);
+    setLane(first[l / W], l % W, resamplers[l].f1);
+    setLane(second[l / W], l % W, resamplers[l].f2);
+    setLane(lastOut[l / W], l % W, resamplers[l].prev);
     in[l] = blocks + l * frames;
     used[l] = into[l].size();
   }
-  double p = rs[0].pos;
-  const double st = rs[0].step;
+  double p = resamplers[0].pos;
+  const double increment = resamplers[0].step;
 
   // All lanes emit together, so one count of free room serves them all.
-  std::size_t emitted = 0, room = expectedOutput(st, frames);
+  std::size_t emitted = 0, room = expectedOutput(increment, frames);
   std::int16_t* out[L];
   for (std::size_t l = 0; l < L; ++l) {
     into[l].resize(std::max(into[l].size(), used[l] + room));
@@ -133,9 +133,9 @@ void Resampler::runInLockstep(Resampler* rs, const float* blocks, std::size_t fr
       }
       y[k] = second[k].run(first[k].run(x));
     }
-    p = passSample(p, st, [&](double at) __attribute__((always_inline)) {
+    p = passSample(p, increment, [&](double at) __attribute__((always_inline)) {
       if (emitted == room) {
-        std::size_t more = expectedOutput(st, frames - i);
+        std::size_t more = expectedOutput(increment, frames - i);
         for (std::size_t l = 0; l < L; ++l) {
           grow(into[l], used[l] + emitted, more);
           out[l] = into[l].data() + used[l];
@@ -144,20 +144,20 @@ void Resampler::runInLockstep(Resampler* rs, const float* blocks, std::size_t fr
         for (std::size_t l = 1; l < L; ++l) room = std::min(room, into[l].size() - used[l]);
       }
       for (std::size_t k = 0; k < K; ++k) {
-        Lane v = pv[k] + at * (y[k] - pv[k]);
+        Lane v = lastOut[k] + at * (y[k] - lastOut[k]);
         for (std::size_t j = 0; j < W; ++j) out[k * W + j][emitted] = toSample16(lane(v, j));
       }
       ++emitted;
     });
-    for (std::size_t k = 0; k < K; ++k) pv[k] = y[k];
+    for (std::size_t k = 0; k < K; ++k) lastOut[k] = y[k];
   }
 
   for (std::size_t l = 0; l < L; ++l) {
-    takeLane(first[l / W], l % W, rs[l].f1);
-    takeLane(second[l / W], l % W, rs[l].f2);
-    rs[l].prev = lane(pv[l / W], l % W);
-    rs[l].pos = p;
-    rs[l].nonFinite += nonFinite[l];
+    takeLane(first[l / W], l % W, resamplers[l].f1);
+    takeLane(second[l / W], l % W, resamplers[l].f2);
+    resamplers[l].prev = lane(lastOut[l / W], l % W);
+    resamplers[l].pos = p;
+    resamplers[l].nonFinite += nonFinite[l];
     into[l].resize(used[l] + emitted);
   }
 }

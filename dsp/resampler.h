@@ -47,7 +47,7 @@ class Resampler {
   friend void processChannels(std::span<Resampler>, const float*, std::size_t, std::span<std::vector<std::int16_t>>);
   friend void skipSettledSilence(std::span<Resampler>, std::int64_t, std::span<std::vector<std::int16_t>>);
   template <class Lane, std::size_t K>
-  static void runInLockstep(Resampler* rs, const float* blocks, std::size_t frames, std::vector<std::int16_t>* into);
+  static void runInLockstep(Resampler* resamplers, const float* blocks, std::size_t frames, std::vector<std::int16_t>* into);
   static bool sameCourse(const Resampler& a, const Resampler& b);
   // The outputs `frames` samples make from `pos` on, and `pos` moved past them.
   std::size_t passOver(std::int64_t frames);
