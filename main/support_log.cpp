@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "capture/capture.h"
+#include "frame/stream_rate.h"
 #include "process/event_queue.h"
 #include "process/support_line.h"
 #include "text/whole_hz.h"
@@ -43,7 +44,7 @@ void logCaptureStarted(const ResolvedRun& run, double rate) {
   }
   write(Level::note, "capture: " + quoted(run.name) + " uid " + quoted(run.uid) + ", " +
                    std::to_string(run.deviceChannels) + " inputs as 32-bit float at " + wholeHz(rate) +
-                   " Hz, channels " + channels + " to 16000 Hz 16-bit frames");
+                   " Hz, channels " + channels + " to " + wholeHz(framing::streamRate) + " Hz 16-bit frames");
 }
 
 namespace {
