@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "frame/frame_format.h"
-#include "process/work_queue.h"
+#include "runtime/work_queue.h"
 
 class GapLog;
 

@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "process/process_end.h"
-#include "process/write_all.h"
+#include "runtime/process_end.h"
+#include "runtime/write_all.h"
 
 namespace framing {
 namespace {

@@ -12,9 +12,9 @@
 #include "main/run_options.h"
 #include "main/support_log.h"
 #include "main/termination_signals.h"
-#include "process/event_queue.h"
-#include "process/latch.h"
-#include "process/process_end.h"
+#include "runtime/event_queue.h"
+#include "runtime/latch.h"
+#include "runtime/process_end.h"
 #include "text/whole_hz.h"
 
 Capture* cap = nullptr;

@@ -26,7 +26,7 @@
 #include "main/run_options.h"
 #include "main/support_log.h"
 #include "main/watchdog.h"
-#include "process/process_end.h"
+#include "runtime/process_end.h"
 
 namespace {
 constexpr double defaultCheckSeconds = 3;

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "capture/capture.h"
-#include "process/support_line.h"
+#include "runtime/support_line.h"
 #include "text/whole_hz.h"
 
 namespace support {

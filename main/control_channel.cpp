@@ -12,7 +12,7 @@
 #include "main/line_splitter.h"
 #include "main/midi_report.h"
 #include "midi/midi_sender.h"
-#include "process/process_end.h"
+#include "runtime/process_end.h"
 
 namespace {
 // The end of the channel, which MIDI messages handed over before it still precede.

@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
-#include "process/process_end.h"
-#include "process/write_all.h"
+#include "runtime/process_end.h"
+#include "runtime/write_all.h"
 
 std::string documentText(const nlohmann::json& document) {
   return document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "process/event_line.h"
+#include "runtime/event_line.h"
 
 namespace {
 using event_queue::Kind;

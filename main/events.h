@@ -1,6 +1,6 @@
 #pragma once
 // Every event the program writes on standard error, with its keys and texts:
-// one compact JSON object per line (written by process/event_line.h).
+// one compact JSON object per line (written by runtime/event_line.h).
 // Nothing else writes on standard error. Only main/ reports: the layers
 // below say what happened, and main/ makes it an event or the end.
 #include <cstdint>

@@ -8,7 +8,7 @@
 #include "main/commands.h"
 #include "main/document_output.h"
 #include "midi/midi_output.h"
-#include "process/latch.h"
+#include "runtime/latch.h"
 
 namespace {
 // JSON has no NaN or infinity, and a null rate would read as a missing value:

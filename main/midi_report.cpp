@@ -1,7 +1,7 @@
 #include "main/midi_report.h"
 
 #include "main/events.h"
-#include "process/support_line.h"
+#include "runtime/support_line.h"
 
 void reportMidiOutcome(const MidiOutcome& outcome) {
   if (auto* sent = std::get_if<MidiSent>(&outcome)) {

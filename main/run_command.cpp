@@ -14,7 +14,7 @@
 #include "main/commands.h"
 #include "main/control_channel.h"
 #include "main/events.h"
-#include "process/process_end.h"
+#include "runtime/process_end.h"
 #include "main/run_options.h"
 #include "main/support_log.h"
 #include "main/watchdog.h"

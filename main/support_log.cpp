@@ -6,10 +6,10 @@
 
 #include "capture/capture.h"
 #include "frame/stream_rate.h"
-#include "process/event_queue.h"
-#include "process/support_line.h"
+#include "runtime/event_queue.h"
+#include "runtime/support_line.h"
 #include "text/whole_hz.h"
-#include "process/version.h"
+#include "runtime/version.h"
 
 namespace support {
 namespace {

@@ -4,7 +4,7 @@
 #include "main/args.h"
 #include "main/commands.h"
 #include "main/events.h"
-#include "process/standard_streams.h"
+#include "runtime/standard_streams.h"
 #include "main/support_log.h"
 
 int main(int argc, char** argv) {

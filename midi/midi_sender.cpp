@@ -4,7 +4,7 @@
 #include <functional>
 #include <thread>
 
-#include "process/work_queue.h"
+#include "runtime/work_queue.h"
 
 namespace {
 using Task = std::function<void()>;

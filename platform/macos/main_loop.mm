@@ -8,7 +8,7 @@
 #include <deque>
 #include <mutex>
 
-#include "process/process_end.h"
+#include "runtime/process_end.h"
 #include "platform/host.h"
 
 namespace {

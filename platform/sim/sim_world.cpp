@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "process/event_line.h"
+#include "runtime/event_line.h"
 #include "platform/sim/sim_scenario.h"
 
 namespace sim {

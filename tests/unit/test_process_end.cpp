@@ -11,8 +11,8 @@
 #include <nlohmann/json.hpp>
 
 #include "main/events.h"
-#include "process/process_end.h"
-#include "process/write_all.h"
+#include "runtime/process_end.h"
+#include "runtime/write_all.h"
 #include "tests/unit/forked.h"
 
 using testing_support::runForked;

@@ -4,8 +4,8 @@
 #include <string>
 #include <thread>
 
-#include "process/latch.h"
-#include "process/work_queue.h"
+#include "runtime/latch.h"
+#include "runtime/work_queue.h"
 
 namespace {
 using namespace std::chrono_literals;

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "process/version.h"
+#include "runtime/version.h"
 #include "tools/tva1/tva1.h"
 
 namespace tva1 {

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <thread>
 
-#include "process/write_all.h"
+#include "runtime/write_all.h"
 #include "tools/tva1/read_input.h"
 #include "tools/tva1/tva1.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "frame/frame_format.h"
-#include "process/write_all.h"
+#include "runtime/write_all.h"
 #include "tools/tva1/tva1.h"
 
 namespace tva1 {

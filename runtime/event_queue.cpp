@@ -1,13 +1,13 @@
-#include "process/event_queue.h"
+#include "runtime/event_queue.h"
 
 #include <atomic>
 #include <memory>
 #include <thread>
 
-#include "process/latch.h"
-#include "process/standard_streams.h"
-#include "process/work_queue.h"
-#include "process/write_all.h"
+#include "runtime/latch.h"
+#include "runtime/standard_streams.h"
+#include "runtime/work_queue.h"
+#include "runtime/write_all.h"
 
 namespace event_queue {
 namespace {

@@ -1,4 +1,4 @@
-#include "process/process_end.h"
+#include "runtime/process_end.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "process/event_queue.h"
+#include "runtime/event_queue.h"
 
 namespace process {
 namespace {

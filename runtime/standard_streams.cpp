@@ -1,4 +1,4 @@
-#include "process/standard_streams.h"
+#include "runtime/standard_streams.h"
 
 #include <fcntl.h>
 #include <unistd.h>

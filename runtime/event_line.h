@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "process/event_queue.h"
-#include "process/process_end.h"
-#include "process/support_line.h"
+#include "runtime/event_queue.h"
+#include "runtime/process_end.h"
+#include "runtime/support_line.h"
 
 namespace process {
 

@@ -1,4 +1,4 @@
-#include "process/write_all.h"
+#include "runtime/write_all.h"
 
 #include <unistd.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/host.h"
-#include "process/process_end.h"
+#include "runtime/process_end.h"
 
 namespace support {
 

@@ -1,4 +1,4 @@
-#include "process/event_line.h"
+#include "runtime/event_line.h"
 
 namespace process {
 
