@@ -6,7 +6,7 @@
 enable_language(OBJCXX)
 
 tavirel_library(tavirel_platform_macos platform/macos/authorization.mm platform/macos/main_loop.mm
-                platform/macos/support_log.mm)
+                platform/macos/system_log.mm)
 target_compile_options(tavirel_platform_macos PRIVATE -fobjc-arc)
 target_link_libraries(tavirel_platform_macos PUBLIC "-framework CoreAudio" "-framework AudioToolbox"
   "-framework CoreMIDI" "-framework CoreFoundation" "-framework AVFoundation" "-framework Foundation")

@@ -1,5 +1,5 @@
 #pragma once
-// What a support case needs to know, in the system's log (see host::supportLog):
+// What a support case needs to know, in the system's log (see host::systemLog):
 // version, device and format, rate negotiation, audio lost and why, MIDI sends,
 // and how the process ended. Called from the main, processing, MIDI and signal
 // threads, never from the audio thread: what happens there is counted and logged from here.

@@ -23,10 +23,10 @@ void everyInterval(double seconds, std::function<void()> tick);
 // Serves the main thread's tasks and timers until the process ends.
 [[noreturn]] void runMainLoop();
 
-// One line of the support log, the system's log (never a standard stream).
-// `problem` marks something that went wrong rather than something done. May
-// block briefly: never called on the audio thread.
-void supportLog(bool problem, const std::string& text);
+// One line in the system's log, where the support log lives (never a standard
+// stream). `problem` marks something that went wrong rather than something
+// done. May block briefly: never called on the audio thread.
+void systemLog(bool problem, const std::string& text);
 
 // For the support log: how the audio unit's sample time measures input the
 // device lost, and so how exact the length of such a gap is.

@@ -1,7 +1,7 @@
 #pragma once
 // The support log's writer: every layer writes its lines through here, so
 // that nothing is logged once the process is ending and the ending line is
-// the last. Where a line goes is the platform's (host::supportLog).
+// the last. Where a line goes is the platform's (host::systemLog).
 //
 // Inline on purpose: the reference to the platform's log then sits in the
 // caller's own layer, which the program links before the platform it chose.
@@ -17,7 +17,7 @@ enum class Level { note, problem };
 
 inline void write(Level level, const std::string& text) {
   if (!process::beginOutput()) return;
-  host::supportLog(level == Level::problem, text);
+  host::systemLog(level == Level::problem, text);
   process::endOutput();
 }
 

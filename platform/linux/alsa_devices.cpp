@@ -63,7 +63,7 @@ constexpr std::chrono::milliseconds probeLimit{1000};
 AlsaProbe probeNow(const AlsaPcmEntry& entry) {
   AlsaProbe probe = probeAlsaPcmWithin(entry.pcm, entry.hardware, probeLimit);
   if (!probe.answered)
-    host::supportLog(true, "ALSA: \"" + entry.pcm + "\" did not answer within " +
+    host::systemLog(true, "ALSA: \"" + entry.pcm + "\" did not answer within " +
                                std::to_string(probeLimit.count()) + " ms: left out of the devices");
   return probe;
 }

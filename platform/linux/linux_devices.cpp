@@ -74,14 +74,14 @@ bool listenerCanAnswer(const std::string& path) {
 bool choosePipeWire() {
   const char* forced = std::getenv("TAVIREL_AUDIO_BACKEND");
   if (forced != nullptr && std::strcmp(forced, "alsa") == 0) {
-    host::supportLog(false, "sound system: ALSA, as TAVIREL_AUDIO_BACKEND asks");
+    host::systemLog(false, "sound system: ALSA, as TAVIREL_AUDIO_BACKEND asks");
     return false;
   }
   std::string socket = daemonSocket();
   bool present = isSocket(socket);
   int waitMs = present && listenerCanAnswer(socket) ? socketAnswerMs : noSocketAnswerMs;
   if (pwConnect(waitMs)) return true;
-  host::supportLog(present, present ? "sound system: ALSA, since the PipeWire daemon at " + socket +
+  host::systemLog(present, present ? "sound system: ALSA, since the PipeWire daemon at " + socket +
                                           " did not answer within " + std::to_string(waitMs) + " ms"
                                     : "sound system: ALSA, since there is no PipeWire daemon (no socket at " +
                                           (socket.empty() ? std::string("an unknown path") : socket) + ")");

@@ -10,7 +10,7 @@
 
 namespace host {
 
-void supportLog(bool problem, const std::string& text) {
+void systemLog(bool problem, const std::string& text) {
   const char* path = std::getenv("TAVIREL_SIM_SUPPORT_LOG");
   if (path == nullptr) return;
   int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);

@@ -7,7 +7,7 @@
 
 namespace host {
 
-void supportLog(bool problem, const std::string& text) {
+void systemLog(bool problem, const std::string& text) {
   static os_log_t log = os_log_create("app.tavirel.audio", "support");
   if (problem)
     os_log_error(log, "%{public}s", text.c_str());

@@ -10,7 +10,7 @@
 
 namespace host {
 
-void supportLog(bool problem, const std::string& text) {
+void systemLog(bool problem, const std::string& text) {
   static std::once_flag opened;
   std::call_once(opened, [] { openlog("tavirel-audio", LOG_PID, LOG_USER); });
   syslog(problem ? LOG_WARNING : LOG_INFO, "%s", text.c_str());
