@@ -35,9 +35,6 @@
 #include <thread>
 
 #include "capture/capture.h"
-#include "tests/support/capture_view.h"
-
-using View = CaptureTestView;
 
 namespace {
 constexpr int deviceChannels = 32;
@@ -53,7 +50,7 @@ std::vector<std::int64_t> sixteenPicks() {
 void fillWithNoise(Capture& capture) {
   std::mt19937 random(7);
   std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
-  for (std::size_t i = 0; i < deviceChannels * Capture::maxFrames; ++i) View::storage(capture)[i] = noise(random);
+  for (std::size_t i = 0; i < deviceChannels * Capture::maxFrames; ++i) capture.input().samples()[i] = noise(random);
 }
 
 double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
@@ -94,18 +91,18 @@ void HandOver(benchmark::State& state) {
   Capture capture(deviceChannels, sixteenPicks());
   fillWithNoise(capture);
   for (auto _ : state) {
-    View::handOver(capture, blockFrames);
+    capture.input().handOver(blockFrames);
     BlockRing::Block taken{nullptr, 0, 0};
-    View::ring(capture).front(taken);
+    capture.input().handedOver().front(taken);
     benchmark::DoNotOptimize(taken.data);
-    View::ring(capture).release();
+    capture.input().handedOver().release();
   }
 }
 BENCHMARK(HandOver)->Unit(benchmark::kMicrosecond);
 
 void Process(benchmark::State& state) {
   Capture capture(deviceChannels, sixteenPicks());
-  for (std::size_t i = 0; i < 16; ++i) View::resamplers(capture).emplace_back(48000.0);
+  capture.prepare(48000.0);
   std::vector<float> block(16 * blockFrames);
   std::mt19937 random(7);
   std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
@@ -121,7 +118,7 @@ void Check(benchmark::State& state) {
   std::vector<std::int64_t> every;
   for (int i = 0; i < channels; ++i) every.push_back(i);
   Capture capture(channels, every, open("/dev/null", O_WRONLY | O_CLOEXEC), true);
-  for (int i = 0; i < channels; ++i) View::resamplers(capture).emplace_back(rate);
+  capture.prepare(rate);
   std::vector<float> block(channels * frames);
   std::mt19937 random(7);
   std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
@@ -140,7 +137,7 @@ BENCHMARK(Check)->Unit(benchmark::kMicrosecond);
 void Idle(benchmark::State& state) {
   for (auto _ : state) {
     auto capture = std::make_unique<Capture>(deviceChannels, sixteenPicks());
-    View::processingThread(*capture).start(*capture);
+    capture->processing().start(*capture);
     ThreadUse before = processingThreadUse();
     double processBefore = processCpuSeconds();
     std::this_thread::sleep_for(std::chrono::seconds(2));
@@ -160,8 +157,8 @@ void Latency(benchmark::State& state) {
 
     auto capture = std::make_unique<Capture>(deviceChannels, sixteenPicks());
     fillWithNoise(*capture);
-    for (std::size_t i = 0; i < 16; ++i) View::resamplers(*capture).emplace_back(48000.0);
-    View::processingThread(*capture).start(*capture);
+    capture->prepare(48000.0);
+    capture->processing().start(*capture);
 
     constexpr int blocks = 600;  // 6 s
     std::vector<Clock::time_point> rendered(blocks);
@@ -201,7 +198,7 @@ void Latency(benchmark::State& state) {
     for (int b = 0; b < blocks; ++b) {
       std::this_thread::sleep_until(start + std::chrono::microseconds(10000) * b);
       rendered[b] = Clock::now();
-      View::handOver(*capture, blockFrames);
+      capture->input().handOver(blockFrames);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ThreadUse after = processingThreadUse();

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <new>
 #include <string>
 
 #include "text/whole_hz.h"
@@ -17,15 +15,6 @@ constexpr double lowestCaptureRate = 1000;
 // Above this a block makes hardly any output (at 1e300 Hz none, ever, so the
 // run would stream nothing and seem alive); real devices stop far below it.
 constexpr double highestCaptureRate = 1'000'000;
-
-AudioBufferList* newBufferList(std::int64_t buffers) {
-  std::size_t count = buffers < 1 ? 1 : static_cast<std::size_t>(buffers);
-  std::size_t bytes = sizeof(AudioBufferList) + (count - 1) * sizeof(AudioBuffer);
-  auto* list = static_cast<AudioBufferList*>(std::calloc(1, bytes));
-  if (list == nullptr) throw std::bad_alloc();
-  list->mNumberBuffers = static_cast<UInt32>(buffers);
-  return list;
-}
 
 }  // namespace
 
@@ -47,27 +36,24 @@ AudioStreamBasicDescription clientFormat(double rate, UInt32 channels) {
 }
 
 Capture::Capture(std::int64_t channels, std::vector<std::int64_t> picked, int outputFd, bool measure)
-    : nch(channels),
-      picks(std::move(picked)),
-      storage(new float[static_cast<std::size_t>(channels) * maxFrames]),
-      abl(newBufferList(channels)),
-      pending(std::min(picks.size(), maxPicks)),
+    : input_(channels, std::move(picked), ringFrames, ringBlocks, &processingThread),
+      pending(std::min(input_.picked().size(), maxPicks)),
       lastCallback(std::chrono::steady_clock::now()),
       measuring(measure),
-      levels(measure ? picks.size() : 0),
-      ring(picks.empty() ? 1 : picks.size(), ringFrames, ringBlocks),
+      levels(measure ? input_.picked().size() : 0),
       output(outputFd),
-      nonFinite(new std::atomic<std::uint64_t>[picks.size()]()) {}
+      nonFinite(new std::atomic<std::uint64_t>[input_.picked().size()]()) {}
 
 // `processingThread`, the last member, is destroyed first: the thread stops
-// before anything it uses goes. It never touches `abl`.
-Capture::~Capture() { std::free(abl); }
+// before anything it uses goes.
+Capture::~Capture() = default;
 
 void Capture::requestCheck(ProcessingThread::Check check) {
-  processingThread.requestCheck(ring.committed(), check);
+  processingThread.requestCheck(input_.handedOver().committed(), check);
 }
 
 bool Capture::processHandedOver() {
+  BlockRing& ring = input_.handedOver();
   bool any = false;
   BlockRing::Block block;
   while (ring.front(block)) {
@@ -79,10 +65,10 @@ bool Capture::processHandedOver() {
 }
 
 Capture::Health Capture::health() const {
-  Health now{lastBlockFrames.load(std::memory_order_relaxed), droppedBlocks.load(std::memory_order_relaxed),
-             failedRenders.load(std::memory_order_relaxed), {}};
-  now.nonFinite.reserve(picks.size());
-  for (std::size_t i = 0; i < picks.size(); ++i) now.nonFinite.push_back(nonFinite[i].load(std::memory_order_relaxed));
+  Health now{lastBlockFrames.load(std::memory_order_relaxed), input_.droppedBlocks(), input_.failedRenders(), {}};
+  std::size_t picks = input_.picked().size();
+  now.nonFinite.reserve(picks);
+  for (std::size_t i = 0; i < picks; ++i) now.nonFinite.push_back(nonFinite[i].load(std::memory_order_relaxed));
   return now;
 }
 
@@ -101,16 +87,29 @@ Capture::Measured Capture::measured() const {
   return {levels, blockSizes, streamedSeconds(), output.latency()};
 }
 
+void Capture::prepare(double rate) {
+  std::vector<Resampler> built;
+  built.reserve(pending.size());
+  for (std::size_t i = 0; i < pending.size(); ++i) built.emplace_back(rate);
+  resamplers = std::move(built);
+  captureRate = rate;
+  std::lock_guard guard(clockLock);
+  deviceClock.emplace(rate);
+}
+
 std::variant<Capture::Started, Failure> Capture::start(const ResolvedRun& run) {
   AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
                                         kAudioUnitManufacturer_Apple, 0, 0};
   AudioComponent component = AudioComponentFindNext(nullptr, &description);
   if (component == nullptr) return Failure{FailureClass::captureUnit, "HAL unit not available"};
 
+  AudioUnit au = nullptr;
   OSStatus made = AudioComponentInstanceNew(component, &au);
   if (made == kAudioUnitErr_Unauthorized) return accessDenied();
   if (made != noErr || au == nullptr)
     return Failure{FailureClass::captureUnit, "AudioComponentInstanceNew " + std::to_string(made)};
+  input_.useUnit(au);
+  const std::int64_t nch = input_.channels();
 
   UInt32 on = 1, off = 0;
   AudioUnitSetProperty(au, kAudioOutputUnitProperty_EnableIO, kAudioUnitScope_Input, 1, &on, sizeof on);
@@ -136,19 +135,11 @@ std::variant<Capture::Started, Failure> Capture::start(const ResolvedRun& run) {
   AudioUnitSetProperty(au, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &largest,
                        sizeof largest);
 
-  std::vector<Resampler> built;
-  built.reserve(pending.size());
-  for (std::size_t i = 0; i < pending.size(); ++i) built.emplace_back(rate);
-  resamplers = std::move(built);
-  captureRate = rate;
-  {
-    std::lock_guard guard(clockLock);
-    deviceClock.emplace(rate);
-  }
+  prepare(rate);
   output.startWriter();
   processingThread.start(*this);
 
-  AURenderCallbackStruct callback{captureInputCallback, this};
+  AURenderCallbackStruct callback{captureInputCallback, &input_};
   AudioUnitSetProperty(au, kAudioOutputUnitProperty_SetInputCallback, kAudioUnitScope_Global, 0, &callback,
                        sizeof callback);
 

@@ -1,11 +1,12 @@
 #pragma once
-// The capture engine: one per process. Renders every input channel of the
-// device on the platform's audio thread, hands the picked channels to the
-// processing thread "tavirel.dsp", which resamples them and writes frames.
+// The capture engine: one per process. Its input (capture/capture_input.h)
+// renders every input channel of the device on the platform's audio thread
+// and hands the picked channels to the processing thread "tavirel.dsp",
+// which resamples them here and writes frames.
 //
 // Hand-off memory is fixed: `ringFrames` frames per pick and `ringBlocks`
 // blocks. While the processing thread keeps up nothing is lost; when it
-// cannot, new blocks are dropped and counted in `droppedBlocks`. Finished
+// cannot, new blocks are dropped and counted (health().droppedBlocks). Finished
 // frames wait in `output` for a parent that is slow to read.
 //
 // The stream keeps device time: every block carries the sample time of its
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "capture/block_ring.h"
+#include "capture/capture_input.h"
 #include "capture/device_clock.h"
 #include "capture/failure.h"
 #include "capture/frame_queue.h"
@@ -38,7 +40,7 @@
 
 class Capture {
  public:
-  static constexpr std::int64_t maxFrames = 8192;
+  static constexpr std::int64_t maxFrames = CaptureInput::maxFrames;
   static constexpr std::size_t ringFrames = 65536;  // per pick: 1.36 s at 48 kHz
   static constexpr std::size_t ringBlocks = 4096;
   // A frame counts its channels in one byte.
@@ -66,10 +68,14 @@ class Capture {
   // threads may be running, so the process ends without destroying it.
   std::variant<Started, Failure> start(const ResolvedRun& run);
 
-  // Audio thread: renders one block and hands the picked channels over.
-  // No lock, no allocation, no system call besides the render itself and
-  // the post that wakes the processing thread.
-  OSStatus render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp, UInt32 bus, UInt32 frames);
+  // The audio thread's part: the unit, the render, the hand-off ring. Tests
+  // and benchmarks drive it directly.
+  CaptureInput& input() { return input_; }
+
+  // Main thread, before the unit runs: the signal path for input at `rate`
+  // (start builds it once it knows the device's rate; who feeds blocks by
+  // hand builds it first).
+  void prepare(double rate);
 
   // Processing thread: one block of the picked channels, pick i's `frames`
   // samples at blocks + i × frames. Without a sample time the block follows
@@ -87,7 +93,11 @@ class Capture {
   // false when none was waiting.
   bool processHandedOver();
   // Any thread: the blocks processed so far (those dropped never count).
-  std::uint64_t blocksProcessed() const { return ring.released(); }
+  std::uint64_t blocksProcessed() const { return input_.handedOver().released(); }
+  // Processing thread: resampled samples not yet framed, per streamed pick.
+  const std::vector<std::vector<std::int16_t>>& pendingSamples() const { return pending; }
+  // The processing thread, to start or serve on its own (tests, benchmarks).
+  ProcessingThread& processing() { return processingThread; }
 
   // Processing thread: when the last block was processed (at first, when the capture was made).
   std::chrono::steady_clock::time_point lastBlockAt() const { return lastCallback; }
@@ -125,31 +135,13 @@ class Capture {
   Measured measured() const;
 
  private:
-  friend struct CaptureTestView;
-
-  // Audio thread, once `storage` holds a rendered block of `frames` frames
-  // whose first frame is at device sample time `sampleTime`: copies the
-  // picked channels into the ring and wakes the processing thread, or counts
-  // the block dropped.
-  // `arrivedNs`: when the platform called, on the monotonic clock.
-  void handOver(std::size_t frames, std::int64_t sampleTime, std::int64_t arrivedNs);
-  void handOver(std::size_t frames, std::int64_t sampleTime) { handOver(frames, sampleTime, monotonicNs()); }
-  void handOver(std::size_t frames) { handOver(frames, nextSampleTime); }
   // Processing thread: `frames` device frames of silence in place of input
   // that never arrived, through the resamplers as if it had.
   void fillSilence(std::int64_t frames);
   void pushSilenceFrame();
 
-  // Read-only once started (set on the main thread before the unit runs).
-  AudioUnit au = nullptr;
-  const std::int64_t nch;
-  const std::vector<std::int64_t> picks;
-  const std::unique_ptr<float[]> storage;  // its samples: the audio thread's
-  AudioBufferList* const abl;              // its buffers: the audio thread's
-  double captureRate = 0;
-
-  // Audio thread only: where the next block starts when the platform gives no sample time.
-  std::int64_t nextSampleTime = 0;
+  CaptureInput input_;  // first: the picks and the ring are the others' too
+  double captureRate = 0;  // set before the unit runs
 
   // Processing thread only (the resamplers from start on).
   std::vector<Resampler> resamplers;
@@ -170,28 +162,21 @@ class Capture {
   std::vector<ChannelLevels> levels;
   std::map<std::uint32_t, std::uint64_t> blockSizes;
 
-  // Between threads: the audio thread's blocks to the processing thread, its
-  // frames to the writer thread, its gaps to the main thread.
-  BlockRing ring;
+  // Between threads: the processing thread's frames to the writer thread,
+  // its gaps to the main thread.
   FrameQueue output;
   GapLog gaps;
   mutable std::mutex clockLock;
   std::optional<DeviceClock> deviceClock;  // made at start, fed by the processing thread
 
-  // Counters the main thread reads: written by the audio thread (dropped,
-  // failed) and the processing thread (block size, non-finite per pick).
-  std::atomic<std::uint64_t> droppedBlocks{0};
-  std::atomic<std::uint64_t> failedRenders{0};
+  // Counters the main thread reads, written by the processing thread (block
+  // size, non-finite per pick); the audio thread's are in `input_`.
   std::atomic<std::uint32_t> lastBlockFrames{0};
   std::atomic<std::int64_t> streamedFrames{0};  // device frames since the first block, gaps included
   std::unique_ptr<std::atomic<std::uint64_t>[]> nonFinite;
 
   ProcessingThread processingThread;  // last: it stops before the members it uses go
 };
-
-// The render callback installed on the unit: the context is the Capture.
-OSStatus captureInputCallback(void* context, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp,
-                              UInt32 bus, UInt32 frames, AudioBufferList* data);
 
 // A capture rate the signal path can work at.
 bool usableCaptureRate(double rate);

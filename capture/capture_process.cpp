@@ -36,8 +36,8 @@ void Capture::process(const float* blocks, std::size_t frames, std::int64_t samp
   } else if (std::int64_t gap = sampleTime - timeline.next; gap != 0) {
     // The counters say which loss it was: ours (the ring was full), a render
     // that failed, or else the device's clock skipping input.
-    auto dropped = droppedBlocks.load(std::memory_order_relaxed);
-    auto failed = failedRenders.load(std::memory_order_relaxed);
+    auto dropped = input_.droppedBlocks();
+    auto failed = input_.failedRenders();
     Gap::Cause cause = dropped != timeline.droppedSeen ? Gap::Cause::ringFull
                        : failed != timeline.failedSeen ? Gap::Cause::failedRender
                                                        : Gap::Cause::device;

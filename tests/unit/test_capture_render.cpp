@@ -9,11 +9,8 @@
 #include <thread>
 
 #include "capture/capture.h"
-#include "tests/support/capture_view.h"
 #include "tests/support/hal_unit.h"
 #include "platform/sim/sim_world.h"
-
-using View = CaptureTestView;
 
 namespace {
 sim::Device fourChannels() {
@@ -45,10 +42,10 @@ class Render : public ::testing::Test {
 
   std::unique_ptr<Capture> captureOf(std::vector<std::int64_t> picks) {
     auto capture = std::make_unique<Capture>(4, std::move(picks));
-    View::au(*capture) = testing_support::newHalUnit();
-    EXPECT_EQ(testing_support::makeCurrent(View::au(*capture), 40), noErr);
+    capture->input().useUnit(testing_support::newHalUnit());
+    EXPECT_EQ(testing_support::makeCurrent(capture->input().unit(), 40), noErr);
     UInt32 largest = 8192;
-    AudioUnitSetProperty(View::au(*capture), kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &largest,
+    AudioUnitSetProperty(capture->input().unit(), kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &largest,
                          sizeof largest);
     return capture;
   }
@@ -59,14 +56,14 @@ class Render : public ::testing::Test {
 
   static BlockRing::Block take(Capture& capture) {
     BlockRing::Block block{nullptr, 0};
-    EXPECT_TRUE(View::ring(capture).front(block));
+    EXPECT_TRUE(capture.input().handedOver().front(block));
     return block;
   }
 };
 
 TEST_F(Render, CopiesThePickedChannelsInPickOrder) {
   auto capture = captureOf({2, 0});
-  ASSERT_EQ(capture->render(nullptr, nullptr, 1, 512), noErr);
+  ASSERT_EQ(capture->input().render(nullptr, nullptr, 1, 512), noErr);
   auto block = take(*capture);
   ASSERT_EQ(block.frames, 512u);
   for (std::uint64_t frame = 0; frame < 512; ++frame) {
@@ -78,7 +75,7 @@ TEST_F(Render, CopiesThePickedChannelsInPickOrder) {
 
 TEST_F(Render, APickTwiceIsCopiedTwice) {
   auto capture = captureOf({1, 1});
-  ASSERT_EQ(capture->render(nullptr, nullptr, 1, 300), noErr);
+  ASSERT_EQ(capture->input().render(nullptr, nullptr, 1, 300), noErr);
   auto block = take(*capture);
   ASSERT_EQ(block.frames, 300u);
   for (std::size_t frame = 0; frame < 300; ++frame) {
@@ -89,12 +86,12 @@ TEST_F(Render, APickTwiceIsCopiedTwice) {
 
 TEST_F(Render, ClampsTheFrameCountAndPointsEveryBufferIntoStorage) {
   auto capture = captureOf({3});
-  ASSERT_EQ(capture->render(nullptr, nullptr, 1, 10000), noErr);
+  ASSERT_EQ(capture->input().render(nullptr, nullptr, 1, 10000), noErr);
   for (std::int64_t i = 0; i < 4; ++i) {
-    const AudioBuffer& buffer = View::abl(*capture)->mBuffers[i];
+    const AudioBuffer& buffer = capture->input().bufferList().mBuffers[i];
     EXPECT_EQ(buffer.mNumberChannels, 1u);
     EXPECT_EQ(buffer.mDataByteSize, 32768u);
-    EXPECT_EQ(buffer.mData, View::storage(*capture) + i * 8192);
+    EXPECT_EQ(buffer.mData, capture->input().samples() + i * 8192);
   }
   auto block = take(*capture);
   ASSERT_EQ(block.frames, 8192u);
@@ -103,9 +100,9 @@ TEST_F(Render, ClampsTheFrameCountAndPointsEveryBufferIntoStorage) {
 
 TEST_F(Render, ZeroFramesHandOverAnEmptyBlock) {
   auto capture = captureOf({0, 1});
-  ASSERT_EQ(capture->render(nullptr, nullptr, 1, 0), noErr);
+  ASSERT_EQ(capture->input().render(nullptr, nullptr, 1, 0), noErr);
   EXPECT_EQ(take(*capture).frames, 0u);
-  EXPECT_EQ(View::abl(*capture)->mBuffers[0].mDataByteSize, 0u);
+  EXPECT_EQ(capture->input().bufferList().mBuffers[0].mDataByteSize, 0u);
 }
 
 TEST_F(Render, AFailedRenderReturnsItsStatusAndHandsNothingOver) {
@@ -113,69 +110,69 @@ TEST_F(Render, AFailedRenderReturnsItsStatusAndHandsNothingOver) {
   device.renderStatus = -10863;
   configureWith(device);
   auto capture = captureOf({0});
-  EXPECT_EQ(capture->render(nullptr, nullptr, 1, 512), -10863);
-  EXPECT_EQ(View::ring(*capture).committed(), 0u);
+  EXPECT_EQ(capture->input().render(nullptr, nullptr, 1, 512), -10863);
+  EXPECT_EQ(capture->input().handedOver().committed(), 0u);
   EXPECT_EQ(capture->health().droppedBlocks, 0u);
 }
 
 TEST_F(Render, WithoutAUnitNothingIsRendered) {
   Capture capture(4, {0});
-  EXPECT_EQ(capture.render(nullptr, nullptr, 1, 512), noErr);
-  EXPECT_EQ(View::ring(capture).committed(), 0u);
-  EXPECT_EQ(View::abl(capture)->mBuffers[3].mDataByteSize, 2048u);
+  EXPECT_EQ(capture.input().render(nullptr, nullptr, 1, 512), noErr);
+  EXPECT_EQ(capture.input().handedOver().committed(), 0u);
+  EXPECT_EQ(capture.input().bufferList().mBuffers[3].mDataByteSize, 2048u);
 }
 
 TEST_F(Render, AFullRingDropsAndCountsBlocksUntilTheProcessingThreadCatchesUp) {
   auto capture = captureOf({0, 1, 2});
   std::size_t fit = Capture::ringFrames / 8192;
-  for (std::size_t i = 0; i < fit + 3; ++i) ASSERT_EQ(capture->render(nullptr, nullptr, 1, 8192), noErr);
-  EXPECT_EQ(View::ring(*capture).committed(), fit);
+  for (std::size_t i = 0; i < fit + 3; ++i) ASSERT_EQ(capture->input().render(nullptr, nullptr, 1, 8192), noErr);
+  EXPECT_EQ(capture->input().handedOver().committed(), fit);
   EXPECT_EQ(capture->health().droppedBlocks, 3u);
-  View::ring(*capture).release();
-  ASSERT_EQ(capture->render(nullptr, nullptr, 1, 8192), noErr);
-  EXPECT_EQ(View::ring(*capture).committed(), fit + 1);
+  capture->input().handedOver().release();
+  ASSERT_EQ(capture->input().render(nullptr, nullptr, 1, 8192), noErr);
+  EXPECT_EQ(capture->input().handedOver().committed(), fit + 1);
   EXPECT_EQ(capture->health().droppedBlocks, 3u);
   // The block after the drops starts where device time is, not where the ring left off.
-  for (std::size_t i = 1; i < fit; ++i) View::ring(*capture).release();
+  for (std::size_t i = 1; i < fit; ++i) capture->input().handedOver().release();
   BlockRing::Block after{};
-  ASSERT_TRUE(View::ring(*capture).front(after));
+  ASSERT_TRUE(capture->input().handedOver().front(after));
   EXPECT_EQ(after.sampleTime, static_cast<std::int64_t>((fit + 3) * 8192));
 }
 
 TEST(ProcessingThread, AChecksRunsAfterEveryBlockHandedOverBeforeIt) {
   sim::configure(sim::World{});
   Capture capture(2, {0});
-  View::resamplers(capture).emplace_back(48000.0);
+  capture.prepare(48000.0);
   for (int i = 0; i < 3; ++i) {
-    View::ring(capture).reserve(100);
-    View::ring(capture).commit();
+    capture.input().handedOver().reserve(100);
+    capture.input().handedOver().commit();
   }
   static std::uint64_t seenReleased;
   seenReleased = 0;
-  capture.requestCheck([](Capture& c) { seenReleased = View::ring(c).released(); });
-  View::ring(capture).reserve(100);
-  View::ring(capture).commit();
-  EXPECT_TRUE(View::processingThread(capture).serve(capture));
+  capture.requestCheck([](Capture& c) { seenReleased = c.input().handedOver().released(); });
+  capture.input().handedOver().reserve(100);
+  capture.input().handedOver().commit();
+  EXPECT_TRUE(capture.processing().serve(capture));
   EXPECT_GE(seenReleased, 3u);
-  EXPECT_EQ(View::ring(capture).released(), 4u);
-  EXPECT_FALSE(View::processingThread(capture).serve(capture));  // the check ran once
+  EXPECT_EQ(capture.input().handedOver().released(), 4u);
+  EXPECT_FALSE(capture.processing().serve(capture));  // the check ran once
 }
 
 // The audio thread's post is the processing thread's only prompt: every block
 // is processed however the hand-overs fall against its waits.
 TEST(ProcessingThread, EveryBlockHandedOverIsProcessedWithoutAnotherPrompt) {
   Capture capture(2, {0});  // no resamplers: a processed block writes nothing
-  View::processingThread(capture).start(capture);
+  capture.processing().start(capture);
   std::mt19937 random(3);
   constexpr std::uint64_t blocks = 300;
   for (std::uint64_t i = 0; i < blocks; ++i) {
-    View::handOver(capture, 64);
+    capture.input().handOver(64);
     if (random() % 4 == 0) std::this_thread::sleep_for(std::chrono::microseconds(random() % 500));
   }
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (View::ring(capture).released() < blocks && std::chrono::steady_clock::now() < deadline)
+  while (capture.input().handedOver().released() < blocks && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_EQ(View::ring(capture).released(), blocks);
+  EXPECT_EQ(capture.input().handedOver().released(), blocks);
   EXPECT_EQ(capture.health().droppedBlocks, 0u);
 }
 }  // namespace

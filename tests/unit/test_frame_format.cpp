@@ -11,12 +11,9 @@
 
 #include "capture/capture.h"
 #include "capture/frame_queue.h"
-#include "tests/support/capture_view.h"
 #include "frame/frame_format.h"
 #include "main/events.h"
 #include "tests/support/tva1_samples.h"
-
-using View = CaptureTestView;
 
 namespace {
 
@@ -127,14 +124,13 @@ std::string captureStdout(Body body) {
 
 TEST(CaptureProcess, WritesAFrameOnceEveryChannelHas800) {
   Capture cap(1, {0});
-  View::resamplers(cap).emplace_back(16000);
-  View::pending(cap).assign(1, {});
+  cap.prepare(16000);
   std::vector<float> block(512);
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = (static_cast<float>(i) + 0.5f) / 32767;  // clear of the truncation
 
   auto before = cap.lastBlockAt();
   EXPECT_EQ(captureStdout([&] { cap.process(block.data(), 512); }), "");
-  EXPECT_EQ(View::pending(cap)[0].size(), 512u);
+  EXPECT_EQ(cap.pendingSamples()[0].size(), 512u);
   EXPECT_GT(cap.lastBlockAt(), before);
 
   std::string out = captureStdout([&] { cap.process(block.data(), 512); });
@@ -143,7 +139,7 @@ TEST(CaptureProcess, WritesAFrameOnceEveryChannelHas800) {
   EXPECT_EQ(countOf(frame), 1024u);
   EXPECT_EQ(sampleAt(frame, 0, 511), 511);
   EXPECT_EQ(sampleAt(frame, 0, 513), 1);
-  EXPECT_TRUE(View::pending(cap)[0].empty());
+  EXPECT_TRUE(cap.pendingSamples()[0].empty());
 
   // A block without frames is no sign of audio: the silence check must not take it for one.
   before = cap.lastBlockAt();
@@ -153,10 +149,7 @@ TEST(CaptureProcess, WritesAFrameOnceEveryChannelHas800) {
 
 TEST(CaptureProcess, PicksAreReadPlanarFromTheBlock) {
   Capture cap(3, {2, 0});
-  View::resamplers(cap).clear();
-  View::resamplers(cap).emplace_back(16000);
-  View::resamplers(cap).emplace_back(16000);
-  View::pending(cap).assign(2, {});
+  cap.prepare(16000);
   std::vector<float> blocks(2 * 900);
   for (std::size_t i = 0; i < 900; ++i) {
     blocks[i] = 0.5f;
@@ -181,9 +174,8 @@ TEST(CaptureProcess, AJumpInSampleTimeBecomesTheSilenceItStoodFor) {
   }
   for (std::size_t gap : {std::size_t{1000}, std::size_t{60000}}) {
     Capture jumped(1, {0}), continuous(1, {0});
-    View::resamplers(jumped).emplace_back(48000);
-    View::resamplers(continuous).emplace_back(48000);
-    View::captureRate(jumped) = 48000;  // what start would set: the gap is measured at it
+    jumped.prepare(48000);
+    continuous.prepare(48000);
     std::string withGap = captureStdout([&] {
       jumped.process(a.data(), a.size(), 100);
       jumped.process(b.data(), b.size(), static_cast<std::int64_t>(100 + a.size() + gap));
@@ -198,8 +190,8 @@ TEST(CaptureProcess, AJumpInSampleTimeBecomesTheSilenceItStoodFor) {
     auto want = testing_support::tva1Samples(throughZeros);
     ASSERT_EQ(got.size(), 1u);
     ASSERT_EQ(want.size(), 1u);
-    got[0].insert(got[0].end(), View::pending(jumped)[0].begin(), View::pending(jumped)[0].end());
-    want[0].insert(want[0].end(), View::pending(continuous)[0].begin(), View::pending(continuous)[0].end());
+    got[0].insert(got[0].end(), jumped.pendingSamples()[0].begin(), jumped.pendingSamples()[0].end());
+    want[0].insert(want[0].end(), continuous.pendingSamples()[0].begin(), continuous.pendingSamples()[0].end());
     EXPECT_EQ(got[0], want[0]) << "gap of " << gap;
   }
 }
@@ -215,8 +207,7 @@ TEST(CaptureProcessDeathTest, AClosedStandardOutputEndsTheProcessWithZeroAndSays
         dup2(pipeEnds[1], STDOUT_FILENO);
         FrameQueue::onFailedWrite(endOnFailedWrite);
         Capture cap(1, {0});
-        View::resamplers(cap).emplace_back(16000);
-        View::pending(cap).assign(1, {});
+        cap.prepare(16000);
         std::vector<float> block(800, 0.1f);
         cap.process(block.data(), 800);
         std::abort();  // not reached: the write fails and ends the process

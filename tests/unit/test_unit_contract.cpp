@@ -12,15 +12,12 @@
 
 #include "capture/capture.h"
 #include "main/capture_setup.h"
-#include "tests/support/capture_view.h"
 #include "tests/support/hal_unit.h"
 #include "platform/common/midi_packets.h"
 #include "platform/common/unit_properties.h"
 #include "platform/sim/sim_world.h"
 #include "tests/unit/forked.h"
 #include "tests/unit/sim_devices.h"
-
-using View = CaptureTestView;
 
 namespace {
 using namespace testing_support;
@@ -130,9 +127,9 @@ TEST_F(UnitContract, TheCaptureStartKeepsEveryRule) {
     run.deviceChannels = deviceChannels;
     run.wanted = {1, 3};
     startOrFail(*capture, run);
-    for (int wait = 0; wait < 400 && View::ring(*capture).committed() == 0; ++wait)
+    for (int wait = 0; wait < 400 && capture->input().handedOver().committed() == 0; ++wait)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    _exit(View::ring(*capture).committed() > 0 ? 0 : 1);
+    _exit(capture->input().handedOver().committed() > 0 ? 0 : 1);
   });
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(result.err.find("\"started\""), std::string::npos) << result.err;

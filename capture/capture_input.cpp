@@ -1,19 +1,41 @@
-// The audio thread's part of the capture: render every device channel into
-// `storage`, copy the picked ones into the hand-off ring and wake the
-// processing thread. Nothing here may lock, allocate or make a system call
-// besides the render itself and the semaphore's post.
-#include <cmath>
-#include <cstring>
+#include "capture/capture_input.h"
 
-#include "capture/capture.h"
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "capture/processing_thread.h"
+
+namespace {
+AudioBufferList* newBufferList(std::int64_t buffers) {
+  std::size_t count = buffers < 1 ? 1 : static_cast<std::size_t>(buffers);
+  std::size_t bytes = sizeof(AudioBufferList) + (count - 1) * sizeof(AudioBuffer);
+  auto* list = static_cast<AudioBufferList*>(std::calloc(1, bytes));
+  if (list == nullptr) throw std::bad_alloc();
+  list->mNumberBuffers = static_cast<UInt32>(buffers);
+  return list;
+}
+}  // namespace
+
+CaptureInput::CaptureInput(std::int64_t channels, std::vector<std::int64_t> picked, std::size_t ringFrames,
+                           std::size_t ringBlocks, ProcessingThread* processing)
+    : nch(channels),
+      picks(std::move(picked)),
+      storage(new float[static_cast<std::size_t>(channels) * maxFrames]),
+      abl(newBufferList(channels)),
+      ring(picks.empty() ? 1 : picks.size(), ringFrames, ringBlocks),
+      wake(processing) {}
+
+CaptureInput::~CaptureInput() { std::free(abl); }
 
 OSStatus captureInputCallback(void* context, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp,
                               UInt32 bus, UInt32 frames, AudioBufferList*) {
-  return static_cast<Capture*>(context)->render(flags, timeStamp, bus, frames);
+  return static_cast<CaptureInput*>(context)->render(flags, timeStamp, bus, frames);
 }
 
-OSStatus Capture::render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp, UInt32 bus,
-                         UInt32 frames) {
+OSStatus CaptureInput::render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timeStamp, UInt32 bus,
+                              UInt32 frames) {
   // The block arrived when the platform called: the render's own time is no part of it.
   std::int64_t arrived = monotonicNs();
   UInt32 n = frames < maxFrames ? frames : static_cast<UInt32>(maxFrames);
@@ -33,7 +55,7 @@ OSStatus Capture::render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp
   OSStatus rendered = AudioUnitRender(au, flags, timeStamp, bus, n, abl);
   if (rendered != noErr) {
     // The block's frames are lost; the next block's time shows the hole.
-    failedRenders.fetch_add(1, std::memory_order_relaxed);
+    failed.fetch_add(1, std::memory_order_relaxed);
     nextSampleTime = at + n;
     return rendered;
   }
@@ -41,18 +63,18 @@ OSStatus Capture::render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp
   return noErr;
 }
 
-void Capture::handOver(std::size_t frames, std::int64_t sampleTime, std::int64_t arrivedNs) {
+void CaptureInput::handOver(std::size_t frames, std::int64_t sampleTime, std::int64_t arrivedNs) {
   nextSampleTime = sampleTime + static_cast<std::int64_t>(frames);
   float* block = ring.reserve(frames);
   if (block == nullptr) {
     // The processing thread is behind: drop the block. The processing thread
     // sees the jump in sample time and fills it with silence.
-    droppedBlocks.fetch_add(1, std::memory_order_relaxed);
+    dropped.fetch_add(1, std::memory_order_relaxed);
     return;
   }
   std::size_t i = 0;
   for (std::int64_t pick : picks)
     std::memcpy(block + i++ * frames, storage.get() + pick * maxFrames, frames * sizeof(float));
   ring.commit(sampleTime, arrivedNs);
-  processingThread.wake();
+  if (wake != nullptr) wake->wake();
 }
