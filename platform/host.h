@@ -17,7 +17,7 @@ void requestMicrophoneAccess(void (*answer)(bool granted, void* context), void* 
 // Runs `task` on the main thread, after the tasks handed over before it.
 void onMain(std::function<void()> task);
 
-// Runs `tick` on the main thread every `seconds`, the first time `seconds` from now.
+// Main thread: runs `tick` there every `seconds`, the first time `seconds` from now.
 void everyInterval(double seconds, std::function<void()> tick);
 
 // Serves the main thread's tasks and timers until the process ends.

@@ -59,10 +59,14 @@ class WorkQueue {
   }
 
   // Worker: the next item, once there is one; nothing once the queue is stopped.
-  std::optional<T> take() {
+  std::optional<T> take() { return takeUntil(Clock::time_point::max()); }
+
+  // Worker: the next item, waiting until `deadline` at most; nothing when
+  // none came by then or the queue is stopped.
+  std::optional<T> takeUntil(Clock::time_point deadline) {
     std::unique_lock guard(lock_);
-    changed_.wait(guard, [this] { return stopped_ || !items_.empty(); });
-    if (stopped_) return std::nullopt;
+    if (!changed_.wait_until(guard, deadline, [this] { return stopped_ || !items_.empty(); }) || stopped_)
+      return std::nullopt;
     auto [item, cost] = std::move(items_.front());
     items_.pop_front();
     inHand_ = cost;

@@ -2,86 +2,62 @@
 // tasks in arrival order, and repeating timers that keep their phase. Timers
 // are served between tasks, so a long queue never delays them by more than one task.
 #include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
+#include <cstddef>
+#include <limits>
 #include <vector>
 
 #include "platform/host.h"
+#include "runtime/work_queue.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
+using Task = std::function<void()>;
 
 struct Timer {
   Clock::duration interval;
   Clock::time_point due;
-  std::function<void()> tick;
+  Task tick;
 };
 
-struct MainLoop {
-  std::mutex lock;
-  std::condition_variable wake;
-  std::deque<std::function<void()>> tasks;
-  std::vector<Timer> timers;
-};
+// Never destroyed: other threads may post until the end. Tasks are never
+// refused: whoever hands one over has nothing else to do with it.
+WorkQueue<Task>& tasks() {
+  static auto* queue = new WorkQueue<Task>(std::numeric_limits<std::size_t>::max());
+  return *queue;
+}
 
-MainLoop& loop() {
-  static auto* instance = new MainLoop;  // never destroyed: other threads may post until the end
-  return *instance;
+std::vector<Timer>& timers() {  // the main thread's only
+  static auto* list = new std::vector<Timer>;
+  return *list;
 }
 }  // namespace
 
 namespace host {
 
-void onMain(std::function<void()> task) {
-  auto& main = loop();
-  {
-    std::lock_guard guard(main.lock);
-    main.tasks.push_back(std::move(task));
-  }
-  main.wake.notify_one();
-}
+void onMain(std::function<void()> task) { tasks().push(std::move(task), 1); }
 
 void everyInterval(double seconds, std::function<void()> tick) {
-  auto& main = loop();
   auto interval = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-  {
-    std::lock_guard guard(main.lock);
-    main.timers.push_back({interval, Clock::now() + interval, std::move(tick)});
-  }
-  main.wake.notify_one();
+  timers().push_back({interval, Clock::now() + interval, std::move(tick)});
 }
 
 void runMainLoop() {
-  auto& main = loop();
-  std::unique_lock guard(main.lock);
   for (;;) {
     // A due timer goes before the next task: however many tasks wait, the
     // watchdog ticks on time.
-    auto now = Clock::now();
     Timer* next = nullptr;
-    for (auto& timer : main.timers)
+    for (auto& timer : timers())
       if (next == nullptr || timer.due < next->due) next = &timer;
-    if (next != nullptr && next->due <= now) {
+    if (next != nullptr && next->due <= Clock::now()) {
       next->due += next->interval;
-      auto tick = next->tick;
-      guard.unlock();
+      auto tick = next->tick;  // a copy: the tick may add a timer
       tick();
-      guard.lock();
       continue;
     }
-    if (!main.tasks.empty()) {
-      auto task = std::move(main.tasks.front());
-      main.tasks.pop_front();
-      guard.unlock();
-      task();
-      guard.lock();
-      continue;
+    if (auto task = tasks().takeUntil(next != nullptr ? next->due : Clock::time_point::max())) {
+      (*task)();
+      tasks().done();
     }
-    if (next == nullptr)
-      main.wake.wait(guard);
-    else
-      main.wake.wait_until(guard, next->due);
   }
 }
 

@@ -61,6 +61,7 @@ TEST(WorkQueue, OnlyAWaitingItemCanBeAmended) {
   EXPECT_TRUE(queue.amendNewest(addOne));
   EXPECT_EQ(*queue.take(), 2);
   EXPECT_FALSE(queue.amendNewest(addOne));  // taken: the worker's now
+  EXPECT_FALSE(queue.takeUntil(soon(10ms)).has_value());  // nothing came by the deadline
 }
 
 TEST(Latch, TheFirstValueCountsAndAWaitEndsAtItsDeadline) {
