@@ -97,7 +97,7 @@ void Capture::prepare(double rate) {
   deviceClock.emplace(rate);
 }
 
-std::variant<Capture::Started, Failure> Capture::start(const ResolvedRun& run) {
+std::optional<Failure> Capture::start(const ResolvedRun& run) {
   AudioComponentDescription description{kAudioUnitType_Output, kAudioUnitSubType_HALOutput,
                                         kAudioUnitManufacturer_Apple, 0, 0};
   AudioComponent component = AudioComponentFindNext(nullptr, &description);
@@ -109,7 +109,6 @@ std::variant<Capture::Started, Failure> Capture::start(const ResolvedRun& run) {
   if (made != noErr || au == nullptr)
     return Failure{FailureClass::captureUnit, "AudioComponentInstanceNew " + std::to_string(made)};
   input_.useUnit(au);
-  const std::int64_t nch = input_.channels();
 
   UInt32 on = 1, off = 0;
   AudioUnitSetProperty(au, kAudioOutputUnitProperty_EnableIO, kAudioUnitScope_Input, 1, &on, sizeof on);
@@ -126,7 +125,7 @@ std::variant<Capture::Started, Failure> Capture::start(const ResolvedRun& run) {
   // Checked before the rate goes anywhere: a resampler cannot be built for it.
   if (!usableCaptureRate(rate)) return Failure{FailureClass::device, "Unusable capture rate: " + wholeHz(rate) + " Hz"};
 
-  AudioStreamBasicDescription client = clientFormat(rate, static_cast<UInt32>(nch));
+  AudioStreamBasicDescription client = clientFormat(rate, static_cast<UInt32>(input_.channels()));
   OSStatus formatted = AudioUnitSetProperty(au, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &client, size);
   if (formatted != noErr)
     return Failure{FailureClass::captureUnit, "Could not set capture format (" + std::to_string(formatted) + ")"};
@@ -153,5 +152,5 @@ std::variant<Capture::Started, Failure> Capture::start(const ResolvedRun& run) {
   if (started != noErr)
     return Failure{FailureClass::device,
                    "Could not start capture (" + std::to_string(started) + "). Is microphone access allowed?"};
-  return Started{run.name, rate, nch, run.wanted};
+  return std::nullopt;
 }

@@ -21,8 +21,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <string>
-#include <variant>
 #include <vector>
 
 #include "capture/block_ring.h"
@@ -55,18 +53,11 @@ class Capture {
   Capture(const Capture&) = delete;
   Capture& operator=(const Capture&) = delete;
 
-  // What "started" reports: the device's name, the rate the unit delivers
-  // at, the device's inputs and the streamed channels, counted from 1.
-  struct Started {
-    std::string device;
-    double rate;
-    std::int64_t deviceChannels;
-    std::vector<std::int64_t> channels;
-  };
   // Main thread, once: opens, configures and starts the audio unit on the
-  // run's device. After a failure the run cannot go on; the capture's
-  // threads may be running, so the process ends without destroying it.
-  std::variant<Started, Failure> start(const ResolvedRun& run);
+  // run's device; nothing when it runs (rate() then says at what rate).
+  // After a failure the run cannot go on; the capture's threads may be
+  // running, so the process ends without destroying it.
+  std::optional<Failure> start(const ResolvedRun& run);
 
   // The audio thread's part: the unit, the render, the hand-off ring. Tests
   // and benchmarks drive it directly.

@@ -1,7 +1,6 @@
 #include "main/capture_setup.h"
 
 #include <cmath>
-#include <variant>
 
 #include "capture/capture.h"
 #include "capture/frame_queue.h"
@@ -82,10 +81,8 @@ void negotiateRate(const ResolvedRun& run) {
 }
 
 void startOrFail(Capture& capture, const ResolvedRun& run) {
-  auto result = capture.start(run);
-  if (auto* failure = std::get_if<Failure>(&result)) fail(*failure);
-  auto& started = std::get<Capture::Started>(result);
-  reportStarted(started.device, started.rate, started.deviceChannels, started.channels);
+  if (auto failure = capture.start(run)) fail(*failure);
+  reportStarted(run.name, capture.rate(), capture.input().channels(), run.wanted);
 }
 
 void startCapture(const ResolvedRun& run, std::vector<std::int64_t> picks, int outputFd, bool measure) {

@@ -146,9 +146,7 @@ TEST_F(UnitContract, ARefusedStartComesBackAsItsFailure) {
     Capture capture(deviceChannels, {0});
     ResolvedRun run;
     run.device = deviceId;
-    auto result = capture.start(run);
-    auto* failure = std::get_if<Failure>(&result);
-    return failure != nullptr ? *failure : Failure{FailureClass::arguments, "started"};
+    return capture.start(run).value_or(Failure{FailureClass::arguments, "started"});
   };
   auto denied = failureWith(&sim::AudioUnitFaults::instanceStatus, kAudioUnitErr_Unauthorized);
   EXPECT_EQ(denied.kind, FailureClass::accessDenied);
